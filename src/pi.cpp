@@ -1,0 +1,115 @@
+#include "pi.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+
+#include "failure.h"
+#include "result/evaluation.h"
+
+namespace fs = std::filesystem;
+
+unsigned long N = 0;
+// Built first and destroyed last of the program's globals (the table and
+// dixExpN come after it).
+std::string pi_path __attribute__((init_priority(1000)));
+
+failure system_failure(const std::string& what, const std::string& path, int err)
+{
+    return failure(what + " " + path + " : " + std::strerror(err));
+}
+
+std::optional<unsigned long> parse_decimals(const char* arg)
+{
+    errno = 0;
+    char* end = nullptr;
+    long v = std::strtol(arg, &end, 10);
+    if (end == arg || errno == ERANGE || v < 0)
+        return std::nullopt;
+    return static_cast<unsigned long>(v);
+}
+
+namespace {
+
+void print_synopsis(std::ostream& out, const char* program)
+{
+    out << "synopsis: " << program << " < nombre de décimales de pi >\n";
+}
+
+// Creates "pi" when nothing stands at pi_path; returns the exit status to end
+// with, or 0 to go on.
+int prepare_working_directory()
+{
+    std::error_code ec;
+    fs::path cwd = fs::current_path(ec);
+    if (ec) {
+        std::cerr << "lecture du répertoire courant impossible : " << ec.message() << std::endl;
+        return 1;
+    }
+    pi_path = cwd.native() + "/pi";
+    bool present = fs::exists(fs::path(pi_path), ec);
+    if (ec) {
+        std::cerr << "accès au répertoire " << pi_path << " impossible : " << ec.message() << std::endl;
+        return 1;
+    }
+    if (present)
+        return 0;
+    bool created = fs::create_directory("pi", ec);
+    if (ec) {
+        std::cerr << "la création du répertoire " << pi_path << " a échoué : " << ec.message() << std::endl;
+        return 1;
+    }
+    if (!created) {
+        std::cout << "la création du répertoire " << pi_path << " a échoué" << std::endl;
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int pi_main(int argc, char** argv)
+{
+    if (int status = prepare_working_directory())
+        return status;
+    const char* program = argc > 0 ? argv[0] : "pidecimals";
+    if (argc != 2) {
+        print_synopsis(std::cout, program);
+        return 0;
+    }
+    std::string arg = argv[1];
+    if (arg == "-h" || arg == "--help") {
+        print_synopsis(std::cout, program);
+        return 0;
+    }
+    std::optional<unsigned long> count = parse_decimals(argv[1]);
+    if (!count) {
+        std::cerr << "argument « " << arg << " » refusé : un nombre de décimales est attendu, de 0 à "
+                  << std::numeric_limits<long>::max() << std::endl;
+        print_synopsis(std::cerr, program);
+        return 1;
+    }
+    std::error_code ec;
+    if (!fs::is_directory(fs::path(pi_path), ec)) {
+        std::cerr << pi_path << " n'est pas un répertoire"
+                  << (ec ? " : " + ec.message() : std::string()) << " ; aucun fichier ne pourrait y être écrit"
+                  << std::endl;
+        return 1;
+    }
+    N = *count;
+    try {
+        pi();
+    } catch (const failure& e) {
+        std::cout.flush();
+        std::cerr << e.what() << std::endl;
+        return 1;
+    } catch (const std::system_error& e) {
+        std::cout.flush();
+        std::cerr << "démarrage d'un fil d'exécution impossible : " << e.what() << std::endl;
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,37 @@
+#include "splitting/affine.h"
+
+affine& affine::operator=(affine&& other) noexcept
+{
+    mpz_swap(a.get_mpz_t(), other.a.get_mpz_t());
+    mpz_swap(b.get_mpz_t(), other.b.get_mpz_t());
+    mpz_swap(c.get_mpz_t(), other.c.get_mpz_t());
+    return *this;
+}
+
+void affine::compose(const affine& other)
+{
+    a *= other.c;
+    mpz_class t = b * other.a;
+    a += t;
+    b *= other.b;
+    c *= other.c;
+}
+
+void affine::reduis()
+{
+    reduis(a.get_mpz_t(), b.get_mpz_t(), c.get_mpz_t());
+}
+
+void affine::reduis(mpz_ptr x, mpz_ptr y, mpz_ptr z)
+{
+    mpz_t s;
+    mpz_init(s);
+    mpz_gcd(s, x, y);
+    mpz_gcd(s, s, z);
+    if (mpz_sgn(s) != 0) {
+        mpz_divexact(x, x, s);
+        mpz_divexact(y, y, s);
+        mpz_divexact(z, z, s);
+    }
+    mpz_clear(s);
+}

@@ -1,0 +1,30 @@
+// The affine map x -> (a + b*x)/c over three big integers: the value type of the
+// whole computation, composed and reduced in place.
+#pragma once
+#include <gmpxx.h>
+#include <string>
+
+class affine {
+public:
+    mpz_class a, b, c;
+
+    // (0, 0, 0): not a map, a placeholder that is always overwritten.
+    affine() = default;
+    // Reads the map from prefix + "_a", "_b", "_c" (raw big-integer files).
+    explicit affine(const std::string& prefix);
+    affine(const affine&) = delete;
+    // Only for returning maps by value; the program never copies one.
+    affine(affine&&) noexcept = default;
+    affine& operator=(const affine&) = delete;
+    // Exchanges storage member by member: no digits are copied.
+    affine& operator=(affine&& other) noexcept;
+
+    // this <- this o other, the map x -> this(other(x)); nothing is reduced.
+    void compose(const affine& other);
+    // Divides a, b, c by the gcd of the three.
+    void reduis();
+    // The same on any three raw integers; (0, 0, 0) is left as it is.
+    static void reduis(mpz_ptr x, mpz_ptr y, mpz_ptr z);
+    // Writes a, b, c to prefix + "_a", "_b", "_c", each file whole or not at all.
+    void to_binfiles(const std::string& prefix) const;
+};
