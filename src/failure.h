@@ -8,5 +8,5 @@ struct failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// "<what> <path> : <reason>" with the system's reason for errno.
+// "<what> <path> impossible : <reason>" with the system's reason for errno.
 failure system_failure(const std::string& what, const std::string& path, int err);

@@ -19,7 +19,7 @@ std::string pi_path __attribute__((init_priority(1000)));
 
 failure system_failure(const std::string& what, const std::string& path, int err)
 {
-    return failure(what + " " + path + " : " + std::strerror(err));
+    return failure(what + " " + path + " impossible : " + std::strerror(err));
 }
 
 std::optional<unsigned long> parse_decimals(const char* arg)

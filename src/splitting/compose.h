@@ -1,0 +1,12 @@
+// Binary splitting of a range of terms into one affine map, its top levels on threads.
+#pragma once
+#include "splitting/affine.h"
+
+// The term function: index n -> the map of term n.
+using term_function = affine(unsigned long);
+
+// res <- fn(lo) o fn(lo+1) o ... o fn(hi-1); the identity (0, 1, 1)
+// for an empty range. Each level of depth >= 2
+// runs its left half on a new thread; a depth-1 call reduces its two halves on two
+// threads; depth <= 0 is sequential. The triple does not depend on thread timing.
+void compose(affine& res, term_function& fn, unsigned long lo, unsigned long hi, int depth);

@@ -1,0 +1,16 @@
+// The map of all terms 0..m in two stages, each checkpointed to three files and
+// read back for the final composition, beside the power 10^N on a second thread.
+#pragma once
+#include <gmpxx.h>
+
+#include "splitting/compose.h"
+
+// 10^N once g has returned; 0 before.
+extern mpz_class dixExpN;
+
+// Composes the terms [lo, hi) at depth 4, writes the map to "pi/etape<k>_<N>"
+// + "_a", "_b", "_c" and prints the stage's two console lines.
+void etape(int k, term_function& fn, unsigned long lo, unsigned long hi);
+
+// f(0) o ... o f(m), unreduced, for m >= 2; sets dixExpN to 10^N.
+affine g(unsigned long m);
