@@ -1,0 +1,167 @@
+// Whole runs of the real executable in fresh directories: console, files, exit status.
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <regex>
+
+#include "support/oracle.h"
+#include "support/process.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string bytes(std::initializer_list<int> v)
+{
+    std::string s;
+    for (int b : v)
+        s.push_back(static_cast<char>(b));
+    return s;
+}
+
+// The console of a complete run, durations as numbers with three decimals.
+std::regex console_of(const std::string& n, const std::string& m, const std::string& bound,
+                      const std::string& digits_line, const std::string& pi_path)
+{
+    const std::string d = "-?[0-9]+\\.[0-9]{3}";
+    std::string text = "composée affine en deux étapes enregistrées:\n"
+                       "étape 1\ndurée: " + d + " s\n"
+                       "étape 2\ndurée: " + d + " s\n"
+                       "composition des deux étapes\\.\\.\\.\ndurée: " + d + " s\n"
+                       "\nprécision\\.\\.\\.\n"
+                       "nombre de termes de la somme partielle = " + m + "\n"
+                       "incertitude = " + bound + "\n"
+                       "durée: " + d + "\n"
+                       "valeur approchée de pi par défaut avec " + n + " décimales\\.\\.\\.\n"
+                       "durée: " + d + "\n" +
+                       n + " décimales de pi en " + d + " s\n"
+                       "\nenregistrement binaire\\.\\.\\.\ndurée: " + d + " s\ndurée totale: " + d + " s\n"
+                       "\nenregistrement décimal\\.\\.\\.\n" + digits_line +
+                       "durée: " + d + " s\ndurée totale: " + d + " s\n"
+                       "résultat décimal dans le fichier pi-" + n + "\\.txt du répertoire " + pi_path + "\n";
+    return std::regex(text);
+}
+
+TEST(Run, ConsoleOfZeroAndOfAThousandDecimals)
+{
+    scratch_dir dir;
+    run_result r0 = run_pidecimals(dir.path, {"0"});
+    EXPECT_EQ(r0.status, 0);
+    EXPECT_EQ(r0.err, "");
+    EXPECT_TRUE(std::regex_match(r0.out, console_of("0", "2", "-1\\.166e-570", "3\\.\n", dir / "pi"))) << r0.out;
+
+    run_result r = run_pidecimals(dir.path, {"1000"});
+    EXPECT_EQ(r.status, 0);
+    std::string digits = "3\\.14159265358979[0-9]{966}66111959092164201989\n";
+    EXPECT_TRUE(std::regex_match(r.out, console_of("1000", "5", "9\\.320e-1140", digits, dir / "pi"))) << r.out;
+}
+
+TEST(Run, ResultFilesOfSmallCounts)
+{
+    scratch_dir dir;
+    const std::tuple<const char*, std::string, std::string> cases[] = {
+        {"0", bytes({0, 0, 0, 1, 3}), "3."},
+        {"1", bytes({0, 0, 0, 1, 0x1f}), "3.1"},
+        {"10", bytes({0, 0, 0, 5, 0x07, 0x50, 0x88, 0xff, 0x07}), "3.1415926535"},
+    };
+    for (const auto& [n, raw, text] : cases) {
+        ASSERT_EQ(run_pidecimals(dir.path, {n}).status, 0);
+        EXPECT_EQ(read_file(dir / ("pi/pi-" + std::string(n))), raw) << n;
+        EXPECT_EQ(read_file(dir / ("pi/pi-" + std::string(n) + ".txt")), text) << n;
+    }
+    // Stage 1 of every count below 756 is term 0 alone, whose b is -1.
+    EXPECT_EQ(read_file(dir / "pi/etape1_10_b"), bytes({0xff, 0xff, 0xff, 0xff, 0x01}));
+
+    const std::tuple<const char*, size_t, const char*, size_t> longer[] = {
+        {"100", 102, "86280348253421170679", 46},
+        {"1000", 1002, "66111959092164201989", 420},
+    };
+    for (const auto& [n, text_size, tail, raw_size] : longer) {
+        ASSERT_EQ(run_pidecimals(dir.path, {n}).status, 0);
+        std::string text = read_file(dir / ("pi/pi-" + std::string(n) + ".txt"));
+        EXPECT_EQ(text.size(), text_size);
+        EXPECT_EQ(text.substr(text.size() - 20), tail);
+        std::string raw = read_file(dir / ("pi/pi-" + std::string(n)));
+        EXPECT_EQ(raw.size(), raw_size);
+    }
+}
+
+TEST(Run, RerunsRewriteTheSameBytesAndLeaveOtherCountsAlone)
+{
+    scratch_dir dir;
+    ASSERT_EQ(run_pidecimals(dir.path, {"3000"}).status, 0);
+    std::vector<std::string> names = list_dir(dir / "pi");
+    std::vector<std::string> first;
+    for (const auto& name : names)
+        first.push_back(read_file(dir / ("pi/" + name)));
+    EXPECT_EQ(names, (std::vector<std::string>{"etape1_3000_a", "etape1_3000_b", "etape1_3000_c",
+                                               "etape2_3000_a", "etape2_3000_b", "etape2_3000_c",
+                                               "pi-3000", "pi-3000.txt"}));
+
+    ASSERT_EQ(run_pidecimals(dir.path, {"3000"}).status, 0);
+    ASSERT_EQ(run_pidecimals(dir.path, {"2999"}).status, 0);
+    for (size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(read_file(dir / ("pi/" + names[i])), first[i]) << names[i];
+    EXPECT_EQ(list_dir(dir / "pi").size(), 16u);
+}
+
+TEST(Run, DigitsAgreeWithMpfr)
+{
+    scratch_dir dir;
+    for (unsigned long n : {20000ul, 100000ul}) {
+        run_result r = run_pidecimals(dir.path, {std::to_string(n)});
+        ASSERT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.find("INEXACT"), std::string::npos);
+        std::string expected = pi_oracle(n).get_str();
+        expected.insert(1, ".");
+        EXPECT_TRUE(read_file(dir / ("pi/pi-" + std::to_string(n) + ".txt")) == expected) << n;
+    }
+}
+
+TEST(Run, TextResultThatCannotBeWrittenIsAnErrorNotAVerdict)
+{
+    scratch_dir dir;
+    fs::create_directories(dir / "pi/pi-10.txt");
+    run_result r = run_pidecimals(dir.path, {"10"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.out.find("résultat décimal"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("3.1415926535\n"), std::string::npos);
+    EXPECT_EQ(r.err, "écriture du fichier " + dir / "pi/pi-10.txt" + " impossible : Is a directory\n");
+    EXPECT_TRUE(fs::is_directory(dir / "pi/pi-10.txt"));
+    EXPECT_EQ(read_file(dir / "pi/pi-10"), bytes({0, 0, 0, 5, 0x07, 0x50, 0x88, 0xff, 0x07}));
+}
+
+// A limit on file sizes fails writes as a full disk does.
+std::function<void()> file_size_limit(rlim_t bytes)
+{
+    return [bytes] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{bytes, bytes};
+        setrlimit(RLIMIT_FSIZE, &lim);
+    };
+}
+
+TEST(Run, FullDiskDuringACheckpointOrTheTextResult)
+{
+    scratch_dir dir;
+    // 10^5 decimals: checkpoint files of 30 to 68 kB, a text result of 100 kB.
+    run_result cut = run_pidecimals(dir.path, {"100000"}, file_size_limit(40000));
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_EQ(cut.signal, 0);
+    EXPECT_EQ(cut.err, "écriture du fichier pi/etape1_100000_a impossible : File too large\n");
+    EXPECT_EQ(cut.out, "composée affine en deux étapes enregistrées:\nétape 1\n");
+    EXPECT_TRUE(list_dir(dir / "pi").empty());
+
+    run_result text = run_pidecimals(dir.path, {"100000"}, file_size_limit(80000));
+    EXPECT_EQ(text.status, 1);
+    EXPECT_EQ(text.err, "écriture du fichier " + dir / "pi/pi-100000.txt" + " impossible : File too large\n");
+    EXPECT_EQ(text.out.find("résultat décimal"), std::string::npos);
+    std::vector<std::string> left = list_dir(dir / "pi");
+    EXPECT_EQ(left.size(), 7u);
+    EXPECT_EQ(std::count(left.begin(), left.end(), "pi-100000.txt"), 0);
+}
+
+} // namespace
