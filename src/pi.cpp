@@ -8,7 +8,9 @@
 #include <system_error>
 
 #include "failure.h"
+#include "guards.h"
 #include "result/evaluation.h"
+#include "result/limits.h"
 
 namespace fs = std::filesystem;
 
@@ -69,6 +71,32 @@ int prepare_working_directory()
     return 0;
 }
 
+// pi() under the guards; every error ends here as one line and status 1.
+int run()
+{
+    install_memory_guard();
+    int status = 1;
+    try {
+        std::jthread watch = start_interrupt_watch();
+        try {
+            pi();
+            status = 0;
+        } catch (const failure& e) {
+            std::cerr << e.what() << std::endl;
+        } catch (const std::bad_alloc&) {
+            std::cerr << "mémoire épuisée : une allocation a échoué (calcul abandonné)" << std::endl;
+        } catch (const std::system_error& e) {
+            std::cerr << "démarrage d'un fil d'exécution impossible : " << e.what() << std::endl;
+        } catch (const std::exception& e) {
+            std::cerr << "calcul abandonné : " << e.what() << std::endl;
+        }
+        stop_interrupt_watch(watch);
+    } catch (const std::system_error& e) {
+        std::cerr << "démarrage d'un fil d'exécution impossible : " << e.what() << std::endl;
+    }
+    return status;
+}
+
 } // namespace
 
 int pi_main(int argc, char** argv)
@@ -99,17 +127,11 @@ int pi_main(int argc, char** argv)
                   << std::endl;
         return 1;
     }
-    N = *count;
-    try {
-        pi();
-    } catch (const failure& e) {
-        std::cout.flush();
-        std::cerr << e.what() << std::endl;
-        return 1;
-    } catch (const std::system_error& e) {
-        std::cout.flush();
-        std::cerr << "démarrage d'un fil d'exécution impossible : " << e.what() << std::endl;
+    std::string refused = refusal(*count, machine_memory_bytes());
+    if (!refused.empty()) {
+        std::cerr << refused << std::endl;
         return 1;
     }
-    return 0;
+    N = *count;
+    return run();
 }

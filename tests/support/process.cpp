@@ -14,11 +14,11 @@
 
 namespace fs = std::filesystem;
 
-run_result run_pidecimals(const std::string& dir, const std::vector<std::string>& args,
-                          const std::function<void()>& child_setup)
+child_process start_pidecimals(const std::string& dir, const std::vector<std::string>& args,
+                               const std::function<void()>& child_setup)
 {
     int out_pipe[2], err_pipe[2];
-    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0)
+    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe");
     std::vector<std::string> argv_s{PIDECIMALS_PATH};
     argv_s.insert(argv_s.end(), args.begin(), args.end());
@@ -48,8 +48,13 @@ run_result run_pidecimals(const std::string& dir, const std::vector<std::string>
     }
     close(out_pipe[1]);
     close(err_pipe[1]);
+    return child_process{pid, out_pipe[0], err_pipe[0]};
+}
+
+run_result finish(child_process& child)
+{
     run_result r;
-    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    pollfd fds[2] = {{child.out_fd, POLLIN, 0}, {child.err_fd, POLLIN, 0}};
     std::string* sinks[2] = {&r.out, &r.err};
     int open_fds = 2;
     char buf[65536];
@@ -70,12 +75,20 @@ run_result run_pidecimals(const std::string& dir, const std::vector<std::string>
         }
     }
     int ws = 0;
-    waitpid(pid, &ws, 0);
+    waitpid(child.pid, &ws, 0);
     if (WIFEXITED(ws))
         r.status = WEXITSTATUS(ws);
     else if (WIFSIGNALED(ws))
         r.signal = WTERMSIG(ws);
+    child = child_process{};
     return r;
+}
+
+run_result run_pidecimals(const std::string& dir, const std::vector<std::string>& args,
+                          const std::function<void()>& child_setup)
+{
+    child_process child = start_pidecimals(dir, args, child_setup);
+    return finish(child);
 }
 
 scratch_dir::scratch_dir()

@@ -1,0 +1,92 @@
+#include "guards.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <gmp.h>
+
+#include "persistence/whole_file.h"
+
+namespace {
+
+[[noreturn]] void out_of_memory(size_t bytes)
+{
+    // No allocation here: format into a buffer on the stack and write it raw.
+    char line[160];
+    int len = std::snprintf(line, sizeof line,
+                            "mémoire épuisée : une allocation de %zu octets a échoué (calcul abandonné)\n", bytes);
+    if (len > 0 && write(2, line, static_cast<size_t>(len)) < 0) {
+        // Nothing left to tell it on.
+    }
+    remove_pending_and_exit(1);
+}
+
+void* allocate(size_t bytes)
+{
+    void* p = std::malloc(bytes);
+    if (!p)
+        out_of_memory(bytes);
+    return p;
+}
+
+void* reallocate(void* old, size_t, size_t bytes)
+{
+    void* p = std::realloc(old, bytes);
+    if (!p)
+        out_of_memory(bytes);
+    return p;
+}
+
+void release(void* p, size_t)
+{
+    std::free(p);
+}
+
+// SIGUSR1 only wakes the watch to end it.
+sigset_t watched_signals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    sigaddset(&set, SIGUSR1);
+    return set;
+}
+
+} // namespace
+
+void install_memory_guard()
+{
+    // malloc-based like GMP's own functions, so blocks allocated before stay freeable.
+    mp_set_memory_functions(allocate, reallocate, release);
+}
+
+std::jthread start_interrupt_watch()
+{
+    sigset_t set = watched_signals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    return std::jthread([set] {
+        int sig = 0;
+        while (sigwait(&set, &sig) == 0) {
+            if (sig == SIGUSR1)
+                return;
+            char line[96];
+            int len = std::snprintf(line, sizeof line, "calcul interrompu par le signal SIG%s\n", sigabbrev_np(sig));
+            if (len > 0 && write(2, line, static_cast<size_t>(len)) < 0) {
+                // Nothing left to tell it on.
+            }
+            remove_pending_and_exit(128 + sig);
+        }
+    });
+}
+
+void stop_interrupt_watch(std::jthread& watch)
+{
+    pthread_kill(watch.native_handle(), SIGUSR1);
+    watch.join();
+}

@@ -1,0 +1,89 @@
+#include "result/limits.h"
+
+#include <sys/sysinfo.h>
+
+#include <cstdio>
+
+#include "persistence/binfile.h"
+#include "result/evaluation.h"
+
+namespace {
+
+// Bits per term of the maps, measured at 52911 terms and rounded up; they grow
+// slowly with the term count and level off (stage 2's a: 2036 bits a term at
+// 530 terms, 2088 at 5292, 2098 at 52911).
+constexpr double stage2_a_bits = 2110;
+constexpr double stage1_bits = 1611 + 981 + 1611;      // a, b, c of stage 1
+constexpr double stage2_bits = 2098 + 1468 + 2098;     // a, b, c of stage 2
+constexpr double final_map_bits = 1855 + 1225 + 1855;  // a, b, c of all terms
+// Peak over the final map's size, measured 9.7 to 9.8 at 10^5, 10^6 and 10^7
+// decimals: the map, 10^N, the truncation and the check's products and
+// quotients, and the decimal string all live at once in the last phase.
+constexpr double peak_per_map_byte = 10;
+constexpr double base_bytes = 4.5e6;
+constexpr double digits_per_term = 189.65;
+
+double terms_of_stage2(unsigned long n)
+{
+    unsigned long m = term_count(n);
+    return static_cast<double>(m + 1 - m / 2);
+}
+
+std::string gib(double bytes)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f Gio", bytes / (1024.0 * 1024.0 * 1024.0));
+    return text;
+}
+
+} // namespace
+
+double largest_stored_bytes(unsigned long n)
+{
+    double result = static_cast<double>(n) * 0.4153 + 8;  // T: log2(10)/8 bytes a digit
+    double stage = terms_of_stage2(n) * stage2_a_bits / 8;
+    return stage > result ? stage : result;
+}
+
+unsigned long max_storable_decimals()
+{
+    // Stage 2 holds m/2 + 1 terms for even m; the count of the last accepted m,
+    // then every n that maps to it.
+    unsigned long terms = static_cast<unsigned long>(8.0 * raw_format_max_bytes / stage2_a_bits);
+    unsigned long m = 2 * (terms - 1);
+    return 189 * m + 188;
+}
+
+double estimated_peak_bytes(unsigned long n)
+{
+    double terms = static_cast<double>(term_count(n) + 1);
+    return base_bytes + peak_per_map_byte * terms * final_map_bits / 8;
+}
+
+double estimated_disk_bytes(unsigned long n)
+{
+    unsigned long m = term_count(n);
+    double digits = static_cast<double>(n);
+    return (m / 2) * stage1_bits / 8 + terms_of_stage2(n) * stage2_bits / 8 + digits * 0.4153 + digits + 2;
+}
+
+double machine_memory_bytes()
+{
+    struct sysinfo info;
+    if (sysinfo(&info) != 0)
+        return 0;
+    return (static_cast<double>(info.totalram) + static_cast<double>(info.totalswap)) * info.mem_unit;
+}
+
+std::string refusal(unsigned long n, double memory_bytes)
+{
+    if (n > max_storable_decimals())
+        return std::to_string(n) + " décimales refusées : un entier à enregistrer dépasserait les " +
+               std::to_string(raw_format_max_bytes) + " octets que le format brut peut compter ; " +
+               "le plus grand nombre de décimales accepté est " + std::to_string(max_storable_decimals());
+    double peak = estimated_peak_bytes(n);
+    if (memory_bytes > 0 && peak > memory_bytes)
+        return std::to_string(n) + " décimales refusées : pic de mémoire estimé à " + gib(peak) +
+               ", au-delà des " + gib(memory_bytes) + " de cette machine (mémoire vive et swap)";
+    return "";
+}
