@@ -120,6 +120,46 @@ TEST(Run, DigitsAgreeWithMpfr)
     }
 }
 
+std::string sha256(const std::string& path)
+{
+    std::string digest;
+    if (std::FILE* pipe = popen(("sha256sum '" + path + "'").c_str(), "r")) {
+        char buf[65] = {};
+        if (std::fread(buf, 1, 64, pipe) == 64)
+            digest = buf;
+        pclose(pipe);
+    }
+    return digest;
+}
+
+TEST(Run, FilesAreThoseOfTheStraightforwardComposition)
+{
+    // Digests of the files that plain composition with full reductions wrote.
+    const std::pair<const char*, const char*> files[] = {
+        {"etape1_100000_a", "403977b170ec563200dcc419679ca865498ac82ef7c79d4a35a6626cb1e3b8d6"},
+        {"etape1_100000_b", "2f8bec6f82af5e65c424713c885a48435ebf7dacca313d1cf27eb01a26bced76"},
+        {"etape1_100000_c", "b7db210388ae6ab390eba8ad1c4c2e4362b569f073e9d1b4c9e9f97585ab3403"},
+        {"etape2_100000_a", "ff995c1c3769fa78c6934078238d78ead5d312391af0ff5e5347e1f5c4438b9e"},
+        {"etape2_100000_b", "aa8ec0aead76d18a112deaba373c4d87199172d07f3c669daadab596202c520f"},
+        {"etape2_100000_c", "cc5c30505811cda038999afac45c2297a4dd502d5f7128674d448168ab09da34"},
+        {"pi-100000", "8743ab0395f6414bb09dfd497dbd03db6591e24cbf51af2454987832e09d8b30"},
+        {"pi-100000.txt", "6fba00bd4d732bf518635d1e28e5292c8db6ee4c26285fe43d5ae9d104655cd9"},
+        {"etape1_1000000_a", "96701a5d46960d93f65d55418f564ac79b4ac6036ac43ae4a44bdb26b617852f"},
+        {"etape1_1000000_b", "1e175f70dede1ee43c9acf6eb38bb1b6628e9d7fb579be7d279e39dab45ab97e"},
+        {"etape1_1000000_c", "b4202962a05fbd689a231893134edbcb46e29b53386cc843c9d5301468c5c9e6"},
+        {"etape2_1000000_a", "d944886ca3d6e181b26a13078e8c5db3d889249e97a6606b93e2bd64efdb8cd6"},
+        {"etape2_1000000_b", "166775ab074b207e6401f70de259c2214069682eba4d965c5daec775f444aa61"},
+        {"etape2_1000000_c", "75beaf0e652120fb4c0bf8628c483dcceec66050960e6d4707b5a42d6f24f04b"},
+        {"pi-1000000", "7bd8ec693d47f9bdf02f13b0e7ec37cc64f5bf916101beeb9e580f477087256c"},
+        {"pi-1000000.txt", "dd382ef6a0c1e8d920fb72f482d74826251ab97709520bc24f913cd8eb5fc839"},
+    };
+    scratch_dir dir;
+    ASSERT_EQ(run_pidecimals(dir.path, {"100000"}).status, 0);
+    ASSERT_EQ(run_pidecimals(dir.path, {"1000000"}).status, 0);
+    for (const auto& [name, digest] : files)
+        EXPECT_EQ(sha256(dir / ("pi/" + std::string(name))), digest) << name;
+}
+
 TEST(Run, TextResultThatCannotBeWrittenIsAnErrorNotAVerdict)
 {
     scratch_dir dir;

@@ -39,10 +39,16 @@ struct stage_run {
     }
 };
 
+// The series' terms under another name, which keeps compose on its plain path.
+affine plain_f(unsigned long n)
+{
+    return f(n);
+}
+
 affine stage_map(unsigned long lo, unsigned long hi)
 {
     affine r;
-    compose(r, f, lo, hi, 4);
+    compose(r, plain_f, lo, hi, 4);
     return r;
 }
 
@@ -55,9 +61,9 @@ std::string raw(const mpz_class& x)
     return read_file(d / "x");
 }
 
-TEST(Stages, RangesAndCheckpointFilesForSmallTermCounts)
+TEST(Stages, RangesAndCheckpointFilesMatchThePlainPath)
 {
-    const unsigned long cases[][3] = {{2, 0, 1}, {3, 0, 1}, {4, 0, 2}, {5, 0, 2}};
+    const unsigned long cases[][3] = {{2, 0, 1}, {3, 0, 1}, {4, 0, 2}, {5, 0, 2}, {52, 0, 26}, {301, 0, 150}};
     for (auto [m, lo, split] : cases) {
         stage_run run(100 + m, m);
         affine s1 = stage_map(lo, split), s2 = stage_map(split, m + 1);

@@ -1,0 +1,192 @@
+#include "series/factors.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The primes up to limit, by the sieve of Eratosthenes.
+std::vector<uint64_t> primes_up_to(uint64_t limit)
+{
+    std::vector<bool> composite(limit + 1, false);
+    std::vector<uint64_t> primes;
+    for (uint64_t i = 2; i <= limit; ++i) {
+        if (composite[i])
+            continue;
+        primes.push_back(i);
+        for (uint64_t j = i * i; j <= limit; j += i)
+            composite[j] = true;
+    }
+    return primes;
+}
+
+void append(factor_list& list, uint64_t prime, uint32_t exponent)
+{
+    if (!list.empty() && list.back().prime == prime)
+        list.back().exponent += exponent;
+    else
+        list.push_back({prime, exponent});
+}
+
+// Factors the count values first, first + step, ... into lists[k / 252] (each term
+// owns 252 consecutive values). Small primes come in increasing order, so each
+// list grows sorted; what is left of a value after them is one prime above every
+// small prime, and at most one value of a term has it (small primes reach 503,
+// and a term's values span less than 2 * 509).
+void sieve_values(uint64_t first, uint64_t step, size_t count, const std::vector<uint64_t>& small,
+                  std::vector<factor_list>& lists)
+{
+    std::vector<uint64_t> rest(count);
+    for (size_t k = 0; k < count; ++k)
+        rest[k] = first + step * k;
+    for (uint64_t p : small) {
+        if (step % p == 0)
+            continue;
+        // The first k with first + step*k divisible by p (step is 1 or 2).
+        uint64_t k0 = (p - first % p) % p;
+        if (step == 2)
+            k0 = k0 * ((p + 1) / 2) % p;
+        for (size_t k = k0; k < count; k += p) {
+            uint32_t e = 0;
+            do {
+                rest[k] /= p;
+                ++e;
+            } while (rest[k] % p == 0);
+            append(lists[k / 252], p, e);
+        }
+    }
+    for (size_t t = 0; t * 252 < count; ++t) {
+        size_t tail = lists[t].size();
+        for (size_t k = t * 252; k < (t + 1) * 252; ++k)
+            if (rest[k] > 1)
+                lists[t].push_back({rest[k], 1});
+        std::sort(lists[t].begin() + static_cast<long>(tail), lists[t].end(),
+                  [](const prime_power& x, const prime_power& y) { return x.prime < y.prime; });
+    }
+}
+
+} // namespace
+
+void term_factors(unsigned long lo, unsigned long hi, std::vector<factor_list>& p, std::vector<factor_list>& q)
+{
+    size_t terms = hi - lo, count = 252 * terms;
+    uint64_t top = 504 * static_cast<uint64_t>(hi) + 503;
+    uint64_t limit = std::max<uint64_t>(static_cast<uint64_t>(std::sqrt(static_cast<double>(top))) + 1, 503);
+    std::vector<uint64_t> small = primes_up_to(limit);
+    p.assign(terms, {});
+    q.assign(terms, {});
+    // p: the integers 252n+1 .. 252n+252; q: the odd 2i+503 for the same i, times 2^378.
+    sieve_values(252 * static_cast<uint64_t>(lo) + 1, 1, count, small, p);
+    for (auto& list : q)
+        list.push_back({2, 378});
+    sieve_values(504 * static_cast<uint64_t>(lo) + 505, 2, count, small, q);
+    for (size_t t = 0; t < terms; ++t)
+        take_common(p[t], q[t]);
+}
+
+factor_list take_common(factor_list& x, factor_list& y)
+{
+    factor_list g;
+    size_t i = 0, j = 0, xi = 0, yj = 0;
+    while (i < x.size() && j < y.size()) {
+        if (x[i].prime < y[j].prime) {
+            x[xi++] = x[i++];
+        } else if (y[j].prime < x[i].prime) {
+            y[yj++] = y[j++];
+        } else {
+            uint32_t e = std::min(x[i].exponent, y[j].exponent);
+            g.push_back({x[i].prime, e});
+            if (x[i].exponent > e)
+                x[xi++] = {x[i].prime, x[i].exponent - e};
+            if (y[j].exponent > e)
+                y[yj++] = {y[j].prime, y[j].exponent - e};
+            ++i;
+            ++j;
+        }
+    }
+    while (i < x.size())
+        x[xi++] = x[i++];
+    while (j < y.size())
+        y[yj++] = y[j++];
+    x.resize(xi);
+    y.resize(yj);
+    return g;
+}
+
+factor_list common(const factor_list& x, const factor_list& y)
+{
+    factor_list g;
+    size_t i = 0, j = 0;
+    while (i < x.size() && j < y.size()) {
+        if (x[i].prime < y[j].prime)
+            ++i;
+        else if (y[j].prime < x[i].prime)
+            ++j;
+        else
+            g.push_back({x[i].prime, std::min(x[i++].exponent, y[j++].exponent)});
+    }
+    return g;
+}
+
+void multiply_into(factor_list& x, const factor_list& y)
+{
+    factor_list r;
+    r.reserve(x.size() + y.size());
+    size_t i = 0, j = 0;
+    while (i < x.size() || j < y.size()) {
+        if (j == y.size() || (i < x.size() && x[i].prime < y[j].prime))
+            r.push_back(x[i++]);
+        else if (i == x.size() || y[j].prime < x[i].prime)
+            r.push_back(y[j++]);
+        else
+            r.push_back({x[i].prime, x[i++].exponent + y[j++].exponent});
+    }
+    x.swap(r);
+}
+
+namespace {
+
+mpz_class product_of_words(const std::vector<uint64_t>& words, size_t lo, size_t hi)
+{
+    if (hi - lo <= 8) {
+        mpz_class r = 1;
+        for (size_t k = lo; k < hi; ++k)
+            r *= static_cast<unsigned long>(words[k]);
+        return r;
+    }
+    size_t mid = lo + (hi - lo) / 2;
+    return product_of_words(words, lo, mid) * product_of_words(words, mid, hi);
+}
+
+} // namespace
+
+mpz_class product(const factor_list& x)
+{
+    // Powers of two become a shift, high powers a power each; the other prime
+    // powers are packed into machine words and multiplied by a balanced tree.
+    std::vector<uint64_t> words;
+    unsigned __int128 word = 1;
+    unsigned long twos = 0;
+    mpz_class powers = 1, power;
+    for (const prime_power& pp : x) {
+        if (pp.prime == 2) {
+            twos = pp.exponent;
+        } else if (pp.exponent > 8) {
+            mpz_ui_pow_ui(power.get_mpz_t(), pp.prime, pp.exponent);
+            powers *= power;
+        } else {
+            for (uint32_t e = 0; e < pp.exponent; ++e) {
+                if ((word * pp.prime) >> 64) {
+                    words.push_back(static_cast<uint64_t>(word));
+                    word = 1;
+                }
+                word *= pp.prime;
+            }
+        }
+    }
+    words.push_back(static_cast<uint64_t>(word));
+    mpz_class r = product_of_words(words, 0, words.size());
+    if (powers != 1)
+        r *= powers;
+    return r << twos;
+}

@@ -1,0 +1,27 @@
+// Prime factorisations of the series' term ratios, and the small algebra of factor
+// lists that lets the splitting take common factors out before it multiplies.
+#pragma once
+#include <gmpxx.h>
+
+#include <cstdint>
+#include <vector>
+
+struct prime_power {
+    uint64_t prime;
+    uint32_t exponent;
+};
+// Sorted by prime, every exponent positive; the empty list is 1.
+using factor_list = std::vector<prime_power>;
+
+// For n in [lo, hi): p[n-lo] and q[n-lo] factor |numerator| and denominator of
+// b(n) in lowest terms (b(n) = -p/q), found by a sieve over the range's integers.
+void term_factors(unsigned long lo, unsigned long hi, std::vector<factor_list>& p, std::vector<factor_list>& q);
+
+// The greatest common divisor of x and y, taken out of both.
+factor_list take_common(factor_list& x, factor_list& y);
+// The greatest common divisor of x and y.
+factor_list common(const factor_list& x, const factor_list& y);
+// x <- x * y.
+void multiply_into(factor_list& x, const factor_list& y);
+// The integer that the list stands for.
+mpz_class product(const factor_list& x);

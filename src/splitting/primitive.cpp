@@ -1,0 +1,101 @@
+#include "splitting/primitive.h"
+
+#include "series/factors.h"
+#include "series/terms.h"
+
+namespace {
+
+// A map whose b and c are known by their factorisations.
+struct factored_map {
+    affine map;
+    factor_list b, c; // of |map.b| and map.c
+};
+
+// Terms are factored by blocks of this many, so that the lists of a block are
+// all that is held besides the maps.
+constexpr unsigned long block_terms = 32;
+
+struct block {
+    unsigned long lo = 0;
+    std::vector<factor_list> p, q;
+};
+
+void leaf(factored_map& res, block& terms, unsigned long n)
+{
+    factor_list& p = terms.p[n - terms.lo];
+    factor_list& q = terms.q[n - terms.lo];
+    res.map.b = product(p);
+    mpz_neg(res.map.b.get_mpz_t(), res.map.b.get_mpz_t());
+    res.map.c = product(q);
+    res.map.a = a(mpz_class(n));
+    res.map.a *= res.map.c;
+    res.b.swap(p);
+    res.c.swap(q);
+}
+
+// P <- P o Q. A prime dividing both P.b and Q.c divides all three members of the
+// composition (a = P.a Q.c + P.b Q.a, b = P.b Q.b, c = P.c Q.c), so their common
+// part is divided out of the two factors before the products.
+void merge(factored_map& P, factored_map& Q)
+{
+    factor_list g = take_common(P.b, Q.c);
+    if (!g.empty()) {
+        mpz_class G = product(g);
+        mpz_divexact(P.map.b.get_mpz_t(), P.map.b.get_mpz_t(), G.get_mpz_t());
+        mpz_divexact(Q.map.c.get_mpz_t(), Q.map.c.get_mpz_t(), G.get_mpz_t());
+    }
+    P.map.compose(Q.map);
+    Q.map = affine();
+    multiply_into(P.b, Q.b);
+    multiply_into(P.c, Q.c);
+}
+
+void build(factored_map& res, block& terms, unsigned long lo, unsigned long hi)
+{
+    if (hi - lo == 1) {
+        leaf(res, terms, lo);
+        return;
+    }
+    unsigned long mid = lo + (hi - lo) / 2;
+    factored_map right;
+    build(res, terms, lo, mid);
+    build(right, terms, mid, hi);
+    merge(res, right);
+}
+
+// Above the blocks, each block is factored just before it is composed.
+void build_blocks(factored_map& res, unsigned long lo, unsigned long hi)
+{
+    if (hi - lo <= block_terms) {
+        block terms;
+        terms.lo = lo;
+        term_factors(lo, hi, terms.p, terms.q);
+        build(res, terms, lo, hi);
+        return;
+    }
+    unsigned long mid = lo + (hi - lo) / 2;
+    factored_map right;
+    build_blocks(res, lo, mid);
+    build_blocks(right, mid, hi);
+    merge(res, right);
+}
+
+} // namespace
+
+void primitive_map(affine& res, unsigned long lo, unsigned long hi)
+{
+    factored_map m;
+    build_blocks(m, lo, hi);
+    // What the three members still share divides gcd(b, c), which the lists give.
+    factor_list bc = common(m.b, m.c);
+    if (!bc.empty()) {
+        mpz_class g = product(bc);
+        mpz_gcd(g.get_mpz_t(), g.get_mpz_t(), m.map.a.get_mpz_t());
+        if (g != 1) {
+            mpz_divexact(m.map.a.get_mpz_t(), m.map.a.get_mpz_t(), g.get_mpz_t());
+            mpz_divexact(m.map.b.get_mpz_t(), m.map.b.get_mpz_t(), g.get_mpz_t());
+            mpz_divexact(m.map.c.get_mpz_t(), m.map.c.get_mpz_t(), g.get_mpz_t());
+        }
+    }
+    res = std::move(m.map);
+}
