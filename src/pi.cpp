@@ -11,6 +11,7 @@
 #include "guards.h"
 #include "result/evaluation.h"
 #include "result/limits.h"
+#include "result/progress.h"
 
 namespace fs = std::filesystem;
 
@@ -64,7 +65,8 @@ int prepare_working_directory()
         std::cerr << "la création du répertoire " << pi_path << " a échoué : " << ec.message() << std::endl;
         return 1;
     }
-    if (!created) {
+    // Another run started in the same folder may have made it in between.
+    if (!created && !fs::is_directory(fs::path(pi_path), ec)) {
         std::cout << "la création du répertoire " << pi_path << " a échoué" << std::endl;
         return 1;
     }
@@ -75,6 +77,8 @@ int prepare_working_directory()
 int run()
 {
     install_memory_guard();
+    if (progress_shown())
+        std::cerr << cost_line(N) << std::flush;
     int status = 1;
     try {
         std::jthread watch = start_interrupt_watch();

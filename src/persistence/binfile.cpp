@@ -9,7 +9,7 @@
 #include "persistence/whole_file.h"
 #include "splitting/affine.h"
 
-void bigint_to_binfile(mpz_class x, const std::string& path)
+void bigint_to_binfile(const mpz_class& x, const std::string& path)
 {
     size_t bytes = (mpz_sizeinbase(x.get_mpz_t(), 2) + 7) / 8;
     if (mpz_sgn(x.get_mpz_t()) == 0)

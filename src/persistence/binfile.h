@@ -8,7 +8,7 @@
 constexpr unsigned long raw_format_max_bytes = 2147483647;
 
 // Writes x to path, whole or not at all; throws failure naming path.
-void bigint_to_binfile(mpz_class x, const std::string& path);
+void bigint_to_binfile(const mpz_class& x, const std::string& path);
 // Reads the one integer of path into x; a missing, short or damaged file, or
 // bytes after the integer, throw failure naming path.
 void bigint_from_binfile(mpz_class& x, const std::string& path);

@@ -3,6 +3,8 @@
 #pragma once
 #include <gmpxx.h>
 
+#include <string>
+
 #include "splitting/affine.h"
 
 // Wall-clock time in seconds (whole microseconds since the epoch).
@@ -13,6 +15,21 @@ unsigned long term_count(unsigned long n);
 
 // The first term left out, a(m+1) * A.b / (c0(63) * A.c), as a float of default precision.
 mpf_class uncertainty(const affine& A, unsigned long m);
+// numerator / denominator as a float of default precision, the fraction taken as it
+// is; both are lent to the quotient and given back unchanged.
+mpf_class unreduced_quotient(mpz_class& numerator, mpz_class& denominator);
+
+// r <- x * y, the product cut in two along y and made on two threads; r is neither x nor y.
+void multiply_on_two_threads(mpz_class& r, const mpz_class& x, const mpz_class& y);
+
+// Whether T = floor((X + Y) / D), for D > 0 and T meant as floor(X / D): with R = X - T*D,
+// the answer is 0 <= R < D and 0 <= R + Y < D, so that a T that is not floor(X / D) is
+// refused too. X is used up (it is left holding R + Y or R).
+bool next_sum_agrees(mpz_class& X, const mpz_class& T, const mpz_class& D, const mpz_class& Y);
+
+// x.get_str(10); from split_digits digits on, where a second thread starts to pay,
+// x is cut at a power of ten and the two parts are converted on two threads.
+std::string decimal_string(const mpz_class& x, size_t split_digits = 50000);
 
 // Whether the digits of a run of n decimals are also printed on the console.
 bool echoes_digits(unsigned long n);

@@ -1,5 +1,7 @@
 #include "splitting/affine.h"
 
+#include <thread>
+
 affine& affine::operator=(affine&& other) noexcept
 {
     mpz_swap(a.get_mpz_t(), other.a.get_mpz_t());
@@ -15,6 +17,24 @@ void affine::compose(const affine& other)
     a += t;
     b *= other.b;
     c *= other.c;
+}
+
+void compose_on_two_threads(affine& P, const affine& Q)
+{
+    // Both sides read P.b: the new b is held apart until this side has used the old
+    // one. Otherwise each side writes only members that the other does not read.
+    mpz_class b;
+    std::jthread other([&P, &Q, &b] {
+        b = P.b * Q.b;
+        P.c *= Q.c;
+    });
+    P.a *= Q.c;
+    {
+        mpz_class t = P.b * Q.a;
+        P.a += t;
+    }
+    other.join();
+    P.b.swap(b);
 }
 
 void affine::reduis()

@@ -28,3 +28,6 @@ public:
     // Writes a, b, c to prefix + "_a", "_b", "_c", each file whole or not at all.
     void to_binfiles(const std::string& prefix) const;
 };
+
+// P <- P o Q, the same triple as P.compose(Q), its four products on two threads; Q is not P.
+void compose_on_two_threads(affine& P, const affine& Q);

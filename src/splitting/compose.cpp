@@ -6,6 +6,8 @@
 #include "series/terms.h"
 #include "splitting/primitive.h"
 
+std::atomic<unsigned long> terms_evaluated{0};
+
 void compose(affine& res, term_function& fn, unsigned long lo, unsigned long hi, int depth)
 {
     if (hi <= lo) {
@@ -19,6 +21,7 @@ void compose(affine& res, term_function& fn, unsigned long lo, unsigned long hi,
     unsigned long mid = lo + (hi - lo) / 2;
     if (hi - lo == 1) {
         res = fn(lo);
+        terms_evaluated.fetch_add(1, std::memory_order_relaxed);
         return;
     }
     affine tmp;
@@ -51,5 +54,9 @@ void compose(affine& res, term_function& fn, unsigned long lo, unsigned long hi,
         compose(res, fn, lo, mid, 0);
         compose(tmp, fn, mid, hi, 0);
     }
-    res.compose(tmp);
+    // The top merges are the largest, and above depth 2 a core would wait idle.
+    if (depth >= 3)
+        compose_on_two_threads(res, tmp);
+    else
+        res.compose(tmp);
 }

@@ -1,6 +1,11 @@
 // Binary splitting of a range of terms into one affine map, its top levels on threads.
 #pragma once
+#include <atomic>
+
 #include "splitting/affine.h"
+
+// Term maps evaluated by the splitting so far in this process, for progress reports.
+extern std::atomic<unsigned long> terms_evaluated;
 
 // The term function: index n -> the map of term n.
 using term_function = affine(unsigned long);

@@ -2,6 +2,7 @@
 
 #include "series/factors.h"
 #include "series/terms.h"
+#include "splitting/compose.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ void leaf(factored_map& res, block& terms, unsigned long n)
     res.map.a *= res.map.c;
     res.b.swap(p);
     res.c.swap(q);
+    terms_evaluated.fetch_add(1, std::memory_order_relaxed);
 }
 
 // P <- P o Q. A prime dividing both P.b and Q.c divides all three members of the

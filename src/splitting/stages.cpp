@@ -7,6 +7,7 @@
 
 #include "pi.h"
 #include "result/evaluation.h"
+#include "result/progress.h"
 #include "series/terms.h"
 
 // Built after the coefficient table, destroyed before it.
@@ -33,8 +34,10 @@ void etape(int k, term_function& fn, unsigned long lo, unsigned long hi)
     std::cout << "étape " << k << std::endl;
     double t0 = secondes();
     affine A;
+    std::jthread ticker = start_progress(k, hi - lo);
     compose(A, fn, lo, hi, 4);
     A.to_binfiles(stage_prefix(k));
+    stop_progress(ticker);
     print_duration(t0);
 }
 
@@ -48,7 +51,7 @@ affine g(unsigned long m)
     affine A1(stage_prefix(1));
     affine A2(stage_prefix(2));
     std::jthread power([] { mpz_ui_pow_ui(dixExpN.get_mpz_t(), 10, N); });
-    A1.compose(A2);
+    compose_on_two_threads(A1, A2);
     power.join();
     print_duration(t0);
     return A1;

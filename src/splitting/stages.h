@@ -5,7 +5,7 @@
 
 #include "splitting/compose.h"
 
-// 10^N once g has returned; 0 before.
+// 10^N from g's return until pi() takes it; 0 otherwise.
 extern mpz_class dixExpN;
 
 // Composes the terms [lo, hi) at depth 4, writes the map to "pi/etape<k>_<N>"

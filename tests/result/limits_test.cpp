@@ -41,7 +41,7 @@ TEST(Limits, RefusalsSayWhyAndGiveTheNumbers)
               std::string::npos)
         << format;
 
-    // 10^8 decimals need some 3 GiB at the peak: refused with 1 GiB.
+    // 10^8 decimals need some 2 GiB at the peak: refused with 1 GiB.
     std::string memory = refusal(100000000, 1024.0 * 1024 * 1024);
     EXPECT_NE(memory.find("100000000 décimales refusées : pic de mémoire estimé à "), std::string::npos);
     EXPECT_NE(memory.find("au-delà des 1.0 Gio de cette machine"), std::string::npos) << memory;

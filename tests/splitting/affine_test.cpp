@@ -84,6 +84,46 @@ TEST(Affine, UnreducedCompositionIsAssociativeOnTriples)
     }
 }
 
+TEST(Affine, TwoThreadCompositionGivesTheTripleOfCompose)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(20261208);
+    auto random_map = [&](unsigned long bits) {
+        affine m;
+        m.a = rng.get_z_bits(bits) - rng.get_z_bits(bits);
+        m.b = rng.get_z_bits(bits * 2 / 3 + 1) - rng.get_z_bits(bits * 2 / 3 + 1);
+        m.c = rng.get_z_bits(bits) + 1;
+        return m;
+    };
+    auto copy = [](const affine& m) {
+        affine r;
+        r.a = m.a;
+        r.b = m.b;
+        r.c = m.c;
+        return r;
+    };
+    // Sizes from a limb to the FFT range of GMP's products, equal and lopsided.
+    const std::pair<unsigned long, unsigned long> sizes[] = {
+        {1, 1}, {64, 64}, {65, 3000}, {3000, 65}, {20000, 20000}, {600000, 900000}, {900000, 10000}};
+    for (auto [p_bits, q_bits] : sizes) {
+        for (int round = 0; round < 3; ++round) {
+            affine P = random_map(p_bits), Q = random_map(q_bits);
+            affine expected = copy(P), q_before = copy(Q);
+            expected.compose(Q);
+            compose_on_two_threads(P, Q);
+            expect_triple(P, expected.a, expected.b, expected.c);
+            expect_triple(Q, q_before.a, q_before.b, q_before.c);
+        }
+    }
+    // Zeros and the identity on either side.
+    affine P = make(0, -5, 3);
+    compose_on_two_threads(P, make(7, 0, 2));
+    expect_triple(P, -35, 0, 6);
+    affine id = make(0, 1, 1);
+    compose_on_two_threads(id, make(-7, 11, 13));
+    expect_triple(id, -7, 11, 13);
+}
+
 TEST(Affine, ReduisCases)
 {
     affine m = make(0, 5, 10);

@@ -1,0 +1,68 @@
+// Progress on a terminal: shown on standard error only when it is a terminal, and
+// never mixed into standard output.
+#include "result/progress.h"
+
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <future>
+#include <gtest/gtest.h>
+
+#include "support/process.h"
+
+namespace {
+
+TEST(Progress, OnATerminalStandardErrorShowsCostAndStagesOnly)
+{
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    scratch_dir dir;
+    child_process child = start_pidecimals(dir.path, {"2000000"}, [slave] { dup2(slave, 2); });
+    close(slave);
+    // The terminal is read while the run goes on, so that it never blocks on it.
+    auto screen = std::async(std::launch::async, [master] {
+        std::string text;
+        char buf[4096];
+        for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;)
+            text.append(buf, static_cast<size_t>(n));
+        return text;
+    });
+    run_result r = finish(child);
+    std::string err = screen.get();
+    close(master);
+
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(err.rfind(cost_line(2000000).substr(0, 30), 0), 0u) << err;
+    EXPECT_NE(err.find(" / 5291 termes ("), std::string::npos) << err;
+    EXPECT_NE(err.find("\rétape 2 : "), std::string::npos) << err;
+    EXPECT_NE(err.find(" / 5292 termes ("), std::string::npos) << err;
+    EXPECT_EQ(err.substr(err.size() - 4), "\r\033[K") << err;
+
+    // Standard output is the plain report: no carriage return, no escape.
+    EXPECT_EQ(r.out.find('\r'), std::string::npos);
+    EXPECT_EQ(r.out.find('\033'), std::string::npos);
+    EXPECT_EQ(r.out.rfind("composée affine en deux étapes enregistrées:\nétape 1\ndurée: ", 0), 0u);
+    EXPECT_NE(r.out.find("résultat décimal dans le fichier pi-2000000.txt"), std::string::npos);
+}
+
+TEST(Progress, NothingExtraWhenStandardErrorIsAFileOrAPipe)
+{
+    scratch_dir dir;
+    run_result piped = run_pidecimals(dir.path, {"300000"});
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_EQ(piped.err, "");
+
+    std::string log = dir / "err.log";
+    run_result filed = run_pidecimals(dir.path, {"300000"}, [log] {
+        int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, 2);
+    });
+    EXPECT_EQ(filed.status, 0);
+    EXPECT_EQ(read_file(log), "");
+    EXPECT_EQ(filed.out.substr(filed.out.rfind('\n', filed.out.size() - 2)),
+              piped.out.substr(piped.out.rfind('\n', piped.out.size() - 2)));
+}
+
+} // namespace
