@@ -16,13 +16,12 @@ constexpr double stage2_a_bits = 2110;
 constexpr double stage1_bits = 1611 + 981 + 1611;      // a, b, c of stage 1
 constexpr double stage2_bits = 2098 + 1468 + 2098;     // a, b, c of stage 2
 constexpr double final_map_bits = 1855 + 1225 + 1855;  // a, b, c of all terms
-// Peak over the final map's size, measured 5.8 to 7.0 at 10^5, 10^6, 3 10^6 and
-// 10^7 decimals: in the last phase the map's members, 10^N, the products X and Y,
-// the division and GMP's multiplication scratch overlap, every integer freed after
-// its last use.
-constexpr double peak_per_map_byte = 6.2;
-constexpr double base_bytes = 4.5e6;
-constexpr double digits_per_term = 189.65;
+// Peak over the final map's size and the process's own base, fitted to the
+// peaks measured at 10^6 and 10^7 decimals (22.5 and 158.5 MB): in the last phase
+// the map's members, 10^N, the products X and Y, the division and GMP's
+// multiplication scratch overlap, every integer freed after its last use.
+constexpr double peak_per_map_byte = 4.8;
+constexpr double base_bytes = 6.5e6;
 
 double terms_of_stage2(unsigned long n)
 {
