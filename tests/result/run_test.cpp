@@ -13,14 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string bytes(std::initializer_list<int> v)
-{
-    std::string s;
-    for (int b : v)
-        s.push_back(static_cast<char>(b));
-    return s;
-}
-
 // The console of a complete run, durations as numbers with three decimals.
 std::regex console_of(const std::string& n, const std::string& m, const std::string& bound,
                       const std::string& digits_line, const std::string& pi_path)

@@ -105,6 +105,14 @@ scratch_dir::~scratch_dir()
     fs::remove_all(path, ec);
 }
 
+std::string bytes(std::initializer_list<int> values)
+{
+    std::string s;
+    for (int b : values)
+        s.push_back(static_cast<char>(b));
+    return s;
+}
+
 std::string read_file(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

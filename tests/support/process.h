@@ -1,6 +1,7 @@
 // Runs the real pidecimals executable in a directory of its own and collects what it did.
 #pragma once
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ struct scratch_dir {
     std::string operator/(const std::string& name) const { return path + "/" + name; }
 };
 
+// The bytes given as numbers.
+std::string bytes(std::initializer_list<int> values);
 // Whole content of a file ("" when it cannot be read).
 std::string read_file(const std::string& path);
 // Names in a directory, sorted.
