@@ -24,15 +24,6 @@ std::vector<mpq_class> euler_terms(unsigned count)
     return t;
 }
 
-// f(0) o ... o f(m), composed left to right.
-affine partial_map(unsigned long m)
-{
-    affine s = f(0);
-    for (unsigned long n = 1; n <= m; ++n)
-        s.compose(f(n));
-    return s;
-}
-
 TEST(Terms, ConstantsAndFirstTerms)
 {
     mpz_class c = c0(63);
@@ -81,7 +72,7 @@ TEST(Terms, PartialSumsGiveTheDigitsOfPi)
 {
     const std::pair<unsigned long, unsigned long> cases[] = {{2, 100}, {5, 1000}, {10, 2000}};
     for (auto [m, D] : cases) {
-        affine s = partial_map(m);
+        affine s = plain_composition(f, 0, m + 1);
         mpz_class ten;
         mpz_ui_pow_ui(ten.get_mpz_t(), 10, D);
         mpz_class den = c0(63) * s.c;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "series/terms.h"
+#include "support/oracle.h"
 
 namespace {
 
@@ -24,9 +25,7 @@ affine plain_f(unsigned long n)
 
 affine plain(term_function& fn, unsigned long lo, unsigned long hi, bool reduced = false)
 {
-    affine s = fn(lo);
-    for (unsigned long n = lo + 1; n < hi; ++n)
-        s.compose(fn(n));
+    affine s = plain_composition(fn, lo, hi);
     if (reduced)
         s.reduis();
     return s;

@@ -32,3 +32,11 @@ mpz_class pi_oracle(unsigned long decimals)
         throw std::runtime_error("pi_oracle: precision too small to decide the floor");
     return lo;
 }
+
+affine plain_composition(term_function& fn, unsigned long lo, unsigned long hi)
+{
+    affine s = fn(lo);
+    for (unsigned long n = lo + 1; n < hi; ++n)
+        s.compose(fn(n));
+    return s;
+}
