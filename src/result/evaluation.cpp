@@ -24,13 +24,6 @@ unsigned long term_count(unsigned long n)
     return m < 2 ? 2 : m;
 }
 
-mpf_class uncertainty(const affine& A, unsigned long m)
-{
-    mpz_class numerator = a(mpz_class(m + 1)) * A.b;
-    mpz_class denominator = c0(63) * A.c;
-    return unreduced_quotient(numerator, denominator);
-}
-
 mpf_class unreduced_quotient(mpz_class& numerator, mpz_class& denominator)
 {
     mpq_class q;

@@ -5,18 +5,15 @@
 
 #include <string>
 
-#include "splitting/affine.h"
-
 // Wall-clock time in seconds (whole microseconds since the epoch).
 double secondes();
 
 // Terms 0..m are summed for n decimals: m = n / 189, at least 2.
 unsigned long term_count(unsigned long n);
 
-// The first term left out, a(m+1) * A.b / (c0(63) * A.c), as a float of default precision.
-mpf_class uncertainty(const affine& A, unsigned long m);
 // numerator / denominator as a float of default precision, the fraction taken as it
-// is; both are lent to the quotient and given back unchanged.
+// is; both are lent to the quotient and given back unchanged. The run's error bound
+// is a(m+1) * A.b / (c0(63) * A.c), the first term left out.
 mpf_class unreduced_quotient(mpz_class& numerator, mpz_class& denominator);
 
 // r <- x * y, the product cut in two along y and made on two threads; r is neither x nor y.
