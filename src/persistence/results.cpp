@@ -18,12 +18,11 @@ void write_raw_result(const mpz_class& T, const std::string& name)
     bigint_to_binfile(T, "pi/" + name);
 }
 
-std::string write_text_result(const std::string& s, const std::string& name)
+void write_text_result(const std::string& s, const std::string& name)
 {
     std::string path = pi_path + "/" + name + ".txt";
     write_whole_file(path, [&s](std::FILE* out) {
         return std::fwrite(s.data(), 1, 1, out) == 1 && std::fputc('.', out) != EOF &&
                std::fwrite(s.data() + 1, 1, s.size() - 1, out) == s.size() - 1;
     });
-    return path;
 }

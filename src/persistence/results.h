@@ -11,5 +11,5 @@ std::string result_name(unsigned long n);
 void write_raw_result(const mpz_class& T, const std::string& name);
 
 // The decimal text form of the digit string s of T (first digit, ".", the rest)
-// to pi_path + "/" + name + ".txt", nothing after it; returns that path.
-std::string write_text_result(const std::string& s, const std::string& name);
+// to pi_path + "/" + name + ".txt", nothing after it.
+void write_text_result(const std::string& s, const std::string& name);

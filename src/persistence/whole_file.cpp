@@ -31,12 +31,13 @@ struct pending_file {
     }
 };
 
-} // namespace
-
+// The temporary name of path for this process, so that a user can tell whose it is.
 std::string temporary_name(const std::string& path)
 {
     return path + ".tmp-" + std::to_string(::getpid());
 }
+
+} // namespace
 
 void write_whole_file(const std::string& path, const std::function<bool(std::FILE*)>& body)
 {

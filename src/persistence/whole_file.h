@@ -10,9 +10,6 @@
 // content and a failure naming path is thrown.
 void write_whole_file(const std::string& path, const std::function<bool(std::FILE*)>& body);
 
-// The temporary name of path for this process: path + ".tmp-" + pid.
-std::string temporary_name(const std::string& path);
-
 // Removes the temporary file that this process is writing, if any, and ends the
 // process with status at once. Safe from any thread at any moment: no temporary
 // file can appear after it (it is how an interrupted run ends).

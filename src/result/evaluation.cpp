@@ -114,13 +114,12 @@ void release(mpz_class& x)
     mpz_class().swap(x);
 }
 
-// "durée: " and the time since t0; the clock is read after the label is out.
+} // namespace
+
 std::ostream& duration_since(double t0)
 {
     return std::cout << "durée: " << std::fixed << std::setprecision(3) << secondes() - t0;
 }
-
-} // namespace
 
 void pi()
 {
@@ -188,8 +187,10 @@ void pi()
     });
     double decimal = secondes();
     std::string s = decimal_string(T);
-    if (echoes_digits(N))
-        std::cout << s.substr(0, 1) << "." << s.substr(1) << std::endl;
+    if (echoes_digits(N)) {
+        std::cout.write(s.data(), 1) << '.';
+        std::cout.write(s.data() + 1, static_cast<std::streamsize>(s.size() - 1)) << std::endl;
+    }
     write_text_result(s, name);
     duration_since(decimal) << " s" << std::endl;
     std::cout << "durée totale: " << std::fixed << std::setprecision(3) << secondes() - start << " s" << std::endl;

@@ -3,10 +3,14 @@
 #pragma once
 #include <gmpxx.h>
 
+#include <ostream>
 #include <string>
 
 // Wall-clock time in seconds (whole microseconds since the epoch).
 double secondes();
+// Prints "durée: " and the time since t0, fixed with 3 decimals (left in force on
+// the console); the clock is read after the label is out. The caller ends the line.
+std::ostream& duration_since(double t0);
 
 // Terms 0..m are summed for n decimals: m = n / 189, at least 2.
 unsigned long term_count(unsigned long n);

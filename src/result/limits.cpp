@@ -22,6 +22,8 @@ constexpr double final_map_bits = 1855 + 1225 + 1855;  // a, b, c of all terms
 // multiplication scratch overlap, every integer freed after its last use.
 constexpr double peak_per_map_byte = 4.8;
 constexpr double base_bytes = 6.5e6;
+// The raw result T: log2(10) / 8 bytes a decimal.
+constexpr double raw_bytes_per_digit = 0.4153;
 
 double terms_of_stage2(unsigned long n)
 {
@@ -40,7 +42,7 @@ std::string gib(double bytes)
 
 double largest_stored_bytes(unsigned long n)
 {
-    double result = static_cast<double>(n) * 0.4153 + 8;  // T: log2(10)/8 bytes a digit
+    double result = static_cast<double>(n) * raw_bytes_per_digit + 8;
     double stage = terms_of_stage2(n) * stage2_a_bits / 8;
     return stage > result ? stage : result;
 }
@@ -64,7 +66,7 @@ double estimated_disk_bytes(unsigned long n)
 {
     unsigned long m = term_count(n);
     double digits = static_cast<double>(n);
-    return (m / 2) * stage1_bits / 8 + terms_of_stage2(n) * stage2_bits / 8 + digits * 0.4153 + digits + 2;
+    return (m / 2) * stage1_bits / 8 + terms_of_stage2(n) * stage2_bits / 8 + digits * raw_bytes_per_digit + digits + 2;
 }
 
 double machine_memory_bytes()

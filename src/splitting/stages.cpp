@@ -1,6 +1,5 @@
 #include "splitting/stages.h"
 
-#include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <thread>
@@ -22,11 +21,6 @@ std::string stage_prefix(int k)
     return prefix.str();
 }
 
-void print_duration(double since)
-{
-    std::cout << "durée: " << std::fixed << std::setprecision(3) << secondes() - since << " s" << std::endl;
-}
-
 } // namespace
 
 void etape(int k, term_function& fn, unsigned long lo, unsigned long hi)
@@ -38,7 +32,7 @@ void etape(int k, term_function& fn, unsigned long lo, unsigned long hi)
     compose(A, fn, lo, hi, 4);
     A.to_binfiles(stage_prefix(k));
     stop_progress(ticker);
-    print_duration(t0);
+    duration_since(t0) << " s" << std::endl;
 }
 
 affine g(unsigned long m)
@@ -53,6 +47,6 @@ affine g(unsigned long m)
     std::jthread power([] { mpz_ui_pow_ui(dixExpN.get_mpz_t(), 10, N); });
     compose_on_two_threads(A1, A2);
     power.join();
-    print_duration(t0);
+    duration_since(t0) << " s" << std::endl;
     return A1;
 }
