@@ -10,27 +10,15 @@
 #include <cstring>
 #include <gmp.h>
 
-#include "persistence/whole_file.h"
+#include "common/ending.h"
 
 namespace {
-
-[[noreturn]] void out_of_memory(size_t bytes)
-{
-    // No allocation here: format into a buffer on the stack and write it raw.
-    char line[160];
-    int len = std::snprintf(line, sizeof line,
-                            "mémoire épuisée : une allocation de %zu octets a échoué (calcul abandonné)\n", bytes);
-    if (len > 0 && write(2, line, static_cast<size_t>(len)) < 0) {
-        // Nothing left to tell it on.
-    }
-    remove_pending_and_exit(1);
-}
 
 void* allocate(size_t bytes)
 {
     void* p = std::malloc(bytes);
     if (!p)
-        out_of_memory(bytes);
+        end_out_of_memory(bytes);
     return p;
 }
 
@@ -38,7 +26,7 @@ void* reallocate(void* old, size_t, size_t bytes)
 {
     void* p = std::realloc(old, bytes);
     if (!p)
-        out_of_memory(bytes);
+        end_out_of_memory(bytes);
     return p;
 }
 
@@ -80,11 +68,8 @@ std::jthread start_interrupt_watch()
             if (sig == SIGUSR1)
                 return;
             char line[96];
-            int len = std::snprintf(line, sizeof line, "calcul interrompu par le signal SIG%s\n", sigabbrev_np(sig));
-            if (len > 0 && write(2, line, static_cast<size_t>(len)) < 0) {
-                // Nothing left to tell it on.
-            }
-            remove_pending_and_exit(128 + sig);
+            std::snprintf(line, sizeof line, "calcul interrompu par le signal SIG%s\n", sigabbrev_np(sig));
+            end_at_once(line, 128 + sig);
         }
     });
 }

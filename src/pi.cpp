@@ -7,23 +7,14 @@
 #include <iostream>
 #include <system_error>
 
-#include "failure.h"
+#include "common/ending.h"
+#include "common/globals.h"
 #include "guards.h"
+#include "cost.h"
 #include "result/evaluation.h"
-#include "result/limits.h"
-#include "result/progress.h"
+#include "splitting/progress.h"
 
 namespace fs = std::filesystem;
-
-unsigned long N = 0;
-// Built first and destroyed last of the program's globals (the table and
-// dixExpN come after it).
-std::string pi_path __attribute__((init_priority(1000)));
-
-failure system_failure(const std::string& what, const std::string& path, int err)
-{
-    return failure(what + " " + path + " impossible : " + std::strerror(err));
-}
 
 std::optional<unsigned long> parse_decimals(const char* arg)
 {
@@ -42,9 +33,9 @@ void print_synopsis(std::ostream& out, const char* program)
     out << "synopsis: " << program << " < nombre de décimales de pi >\n";
 }
 
-// Creates "pi" when nothing stands at pi_path; returns the exit status to end
+// Creates "pi" when nothing stands at path; returns the exit status to end
 // with, or 0 to go on.
-int prepare_working_directory()
+int prepare_working_directory(std::string& path)
 {
     std::error_code ec;
     fs::path cwd = fs::current_path(ec);
@@ -52,22 +43,22 @@ int prepare_working_directory()
         std::cerr << "lecture du répertoire courant impossible : " << ec.message() << std::endl;
         return 1;
     }
-    pi_path = cwd.native() + "/pi";
-    bool present = fs::exists(fs::path(pi_path), ec);
+    path = cwd.native() + "/pi";
+    bool present = fs::exists(fs::path(path), ec);
     if (ec) {
-        std::cerr << "accès au répertoire " << pi_path << " impossible : " << ec.message() << std::endl;
+        std::cerr << "accès au répertoire " << path << " impossible : " << ec.message() << std::endl;
         return 1;
     }
     if (present)
         return 0;
     bool created = fs::create_directory("pi", ec);
     if (ec) {
-        std::cerr << "la création du répertoire " << pi_path << " a échoué : " << ec.message() << std::endl;
+        std::cerr << "la création du répertoire " << path << " a échoué : " << ec.message() << std::endl;
         return 1;
     }
     // Another run started in the same folder may have made it in between.
-    if (!created && !fs::is_directory(fs::path(pi_path), ec)) {
-        std::cout << "la création du répertoire " << pi_path << " a échoué" << std::endl;
+    if (!created && !fs::is_directory(fs::path(path), ec)) {
+        std::cout << "la création du répertoire " << path << " a échoué" << std::endl;
         return 1;
     }
     return 0;
@@ -85,18 +76,12 @@ int run()
         try {
             pi();
             status = 0;
-        } catch (const failure& e) {
-            std::cerr << e.what() << std::endl;
-        } catch (const std::bad_alloc&) {
-            std::cerr << "mémoire épuisée : une allocation a échoué (calcul abandonné)" << std::endl;
-        } catch (const std::system_error& e) {
-            std::cerr << "démarrage d'un fil d'exécution impossible : " << e.what() << std::endl;
-        } catch (const std::exception& e) {
-            std::cerr << "calcul abandonné : " << e.what() << std::endl;
+        } catch (...) {
+            status = end_of_error();
         }
         stop_interrupt_watch(watch);
-    } catch (const std::system_error& e) {
-        std::cerr << "démarrage d'un fil d'exécution impossible : " << e.what() << std::endl;
+    } catch (...) {
+        status = end_of_error();
     }
     return status;
 }
@@ -105,7 +90,8 @@ int run()
 
 int pi_main(int argc, char** argv)
 {
-    if (int status = prepare_working_directory())
+    std::string path;
+    if (int status = prepare_working_directory(path))
         return status;
     const char* program = argc > 0 ? argv[0] : "pidecimals";
     if (argc != 2) {
@@ -125,8 +111,8 @@ int pi_main(int argc, char** argv)
         return 1;
     }
     std::error_code ec;
-    if (!fs::is_directory(fs::path(pi_path), ec)) {
-        std::cerr << pi_path << " n'est pas un répertoire"
+    if (!fs::is_directory(fs::path(path), ec)) {
+        std::cerr << path << " n'est pas un répertoire"
                   << (ec ? " : " + ec.message() : std::string()) << " ; aucun fichier ne pourrait y être écrit"
                   << std::endl;
         return 1;
@@ -136,6 +122,6 @@ int pi_main(int argc, char** argv)
         std::cerr << refused << std::endl;
         return 1;
     }
-    N = *count;
+    fix_run(*count, path);
     return run();
 }

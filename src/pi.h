@@ -1,13 +1,7 @@
-// Entry of the program: the two globals fixed from the command line, and the
-// preparation of the working directory "pi" beneath the current directory.
+// Entry of the program: the command line, the working directory "pi" beneath
+// the current directory, the refusals before work, and how the run ends.
 #pragma once
 #include <optional>
-#include <string>
-
-// Decimals asked for; set once by main before the run.
-extern unsigned long N;
-// Absolute path of the working directory: current directory + "/pi".
-extern std::string pi_path;
 
 // The count of decimals in an argument, read as strtol reads it in base 10
 // (leading blanks, a sign, digits, the rest ignored); nothing for no digits,

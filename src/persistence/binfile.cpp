@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "failure.h"
+#include "common/ending.h"
 #include "persistence/whole_file.h"
 #include "splitting/affine.h"
 

@@ -3,17 +3,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <mutex>
 
-#include "failure.h"
+#include "common/ending.h"
 
 namespace {
-
-// The temporary file being written, if any. The lock is held while the file is
-// created and while it is renamed, so that an interruption sees either no file
-// or a file it may remove.
-std::mutex pending_lock;
-std::string pending;
 
 struct pending_file {
     std::FILE* stream = nullptr;
@@ -24,9 +17,8 @@ struct pending_file {
         if (stream)
             std::fclose(stream);
         if (!name.empty()) {
-            std::lock_guard<std::mutex> hold(pending_lock);
             ::unlink(name.c_str());
-            pending.clear();
+            clear_pending_file();
         }
     }
 };
@@ -43,15 +35,11 @@ void write_whole_file(const std::string& path, const std::function<bool(std::FIL
 {
     const std::string what = "écriture du fichier";
     pending_file tmp;
-    {
-        std::lock_guard<std::mutex> hold(pending_lock);
-        std::string name = temporary_name(path);
-        tmp.stream = std::fopen(name.c_str(), "w");
-        if (!tmp.stream)
-            throw system_failure(what, path, errno);
-        tmp.name = name;
-        pending = name;
-    }
+    std::string name = temporary_name(path);
+    tmp.stream = create_pending_file(name);
+    if (!tmp.stream)
+        throw system_failure(what, path, errno);
+    tmp.name = name;
     errno = 0;
     if (!body(tmp.stream))
         throw system_failure(what, path, errno ? errno : EIO);
@@ -61,24 +49,8 @@ void write_whole_file(const std::string& path, const std::function<bool(std::FIL
     tmp.stream = nullptr;
     if (std::fclose(stream) != 0)
         throw system_failure(what, path, errno);
-    std::lock_guard<std::mutex> hold(pending_lock);
-    if (std::rename(tmp.name.c_str(), path.c_str()) != 0) {
-        int err = errno;
-        ::unlink(tmp.name.c_str());
-        tmp.name.clear();
-        pending.clear();
-        throw system_failure(what, path, err);
-    }
+    if (std::rename(tmp.name.c_str(), path.c_str()) != 0)
+        throw system_failure(what, path, errno);
     tmp.name.clear();
-    pending.clear();
-}
-
-void remove_pending_and_exit(int status)
-{
-    // The lock is never released: the writer cannot create another file.
-    pending_lock.lock();
-    if (!pending.empty())
-        ::unlink(pending.c_str());
-    std::fflush(stdout);
-    ::_exit(status);
+    clear_pending_file();
 }

@@ -9,8 +9,3 @@
 // why). On any failure the temporary file is removed, path keeps its former
 // content and a failure naming path is thrown.
 void write_whole_file(const std::string& path, const std::function<bool(std::FILE*)>& body);
-
-// Removes the temporary file that this process is writing, if any, and ends the
-// process with status at once. Safe from any thread at any moment: no temporary
-// file can appear after it (it is how an interrupted run ends).
-[[noreturn]] void remove_pending_and_exit(int status);

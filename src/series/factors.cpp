@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "series/shape.h"
+
 namespace {
 
 // The primes up to limit, by the sieve of Eratosthenes.
@@ -28,10 +30,10 @@ void append(factor_list& list, uint64_t prime, uint32_t exponent)
         list.push_back({prime, exponent});
 }
 
-// Factors the count values first, first + step, ... into lists[k / 252] (each term
-// owns 252 consecutive values). Small primes come in increasing order, so each
-// list grows sorted; what is left of a value after them is one prime above every
-// small prime, and at most one value of a term has it (small primes reach 503,
+// Factors the count values first, first + step, ... into lists[k / block_length]
+// (each term owns block_length consecutive values). Small primes come in increasing
+// order, so each list grows sorted; what is left of a value after them is one prime
+// above every small prime, and at most one value of a term has it (small primes reach 503,
 // and a term's values span less than 2 * 509).
 void sieve_values(uint64_t first, uint64_t step, size_t count, const std::vector<uint64_t>& small,
                   std::vector<factor_list>& lists)
@@ -52,12 +54,12 @@ void sieve_values(uint64_t first, uint64_t step, size_t count, const std::vector
                 rest[k] /= p;
                 ++e;
             } while (rest[k] % p == 0);
-            append(lists[k / 252], p, e);
+            append(lists[k / block_length], p, e);
         }
     }
-    for (size_t t = 0; t * 252 < count; ++t) {
+    for (size_t t = 0; t * block_length < count; ++t) {
         size_t tail = lists[t].size();
-        for (size_t k = t * 252; k < (t + 1) * 252; ++k)
+        for (size_t k = t * block_length; k < (t + 1) * block_length; ++k)
             if (rest[k] > 1)
                 lists[t].push_back({rest[k], 1});
         std::sort(lists[t].begin() + static_cast<long>(tail), lists[t].end(),
@@ -69,17 +71,18 @@ void sieve_values(uint64_t first, uint64_t step, size_t count, const std::vector
 
 void term_factors(unsigned long lo, unsigned long hi, std::vector<factor_list>& p, std::vector<factor_list>& q)
 {
-    size_t terms = hi - lo, count = 252 * terms;
-    uint64_t top = 504 * static_cast<uint64_t>(hi) + 503;
-    uint64_t limit = std::max<uint64_t>(static_cast<uint64_t>(std::sqrt(static_cast<double>(top))) + 1, 503);
+    size_t terms = hi - lo, count = block_length * terms;
+    uint64_t top = 2 * block_length * static_cast<uint64_t>(hi) + first_odd;
+    uint64_t limit =
+        std::max<uint64_t>(static_cast<uint64_t>(std::sqrt(static_cast<double>(top))) + 1, first_odd);
     std::vector<uint64_t> small = primes_up_to(limit);
     p.assign(terms, {});
     q.assign(terms, {});
-    // p: the integers 252n+1 .. 252n+252; q: the odd 2i+503 for the same i, times 2^378.
-    sieve_values(252 * static_cast<uint64_t>(lo) + 1, 1, count, small, p);
+    // p: the integers i = 252n+1 .. 252n+252; q: the odd 2i+503 for the same i, times 2^378.
+    sieve_values(block_length * static_cast<uint64_t>(lo) + 1, 1, count, small, p);
     for (auto& list : q)
-        list.push_back({2, 378});
-    sieve_values(504 * static_cast<uint64_t>(lo) + 505, 2, count, small, q);
+        list.push_back({2, b_twos});
+    sieve_values(2 * (block_length * static_cast<uint64_t>(lo) + 1) + first_odd, 2, count, small, q);
     for (size_t t = 0; t < terms; ++t)
         take_common(p[t], q[t]);
 }

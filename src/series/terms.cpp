@@ -1,6 +1,7 @@
 #include "series/terms.h"
 
 #include "series/poly.h"
+#include "series/shape.h"
 
 mpz_class horner(const mpz_class* coeffs, int count, mpz_class x)
 {
@@ -14,17 +15,17 @@ mpz_class horner(const mpz_class* coeffs, int count, mpz_class x)
 
 mpz_class a(mpz_class n)
 {
-    return horner(poly, 252, n);
+    return horner(poly, block_length, n);
 }
 
 mpq_class b(unsigned long n)
 {
     mpz_class num = 1, den = 1;
-    for (unsigned long i = 252 * n + 1; i <= 252 * n + 252; ++i) {
+    for (unsigned long i = block_length * n + 1; i <= block_length * (n + 1); ++i) {
         num *= i;
-        den *= 2 * i + 503;
+        den *= 2 * i + first_odd;
     }
-    den <<= 378;
+    den <<= b_twos;
     den = -den;
     mpq_class q(num, den);
     q.canonicalize();
@@ -37,15 +38,4 @@ mpz_class c0(unsigned int k)
     mpz_2fac_ui(z.get_mpz_t(), 8 * k - 1);
     z <<= 3 * k - 3;
     return z;
-}
-
-affine f(unsigned long n)
-{
-    affine t;
-    t.a = a(mpz_class(n));
-    mpq_class q = b(n);
-    t.b = q.get_num();
-    t.c = q.get_den();
-    t.a *= t.c;
-    return t;
 }

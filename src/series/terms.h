@@ -1,9 +1,7 @@
 // The series pi = (1/c0(63)) * sum_n a(n) * prod_{l<n} b(l), term by term, as exact
-// integers and rationals; f(n) is term n's affine map x -> a(n) + b(n)*x.
+// integers and rationals.
 #pragma once
 #include <gmpxx.h>
-
-#include "splitting/affine.h"
 
 // The polynomial with count coefficients, leading first, at x.
 mpz_class horner(const mpz_class* coeffs, int count, mpz_class x);
@@ -11,7 +9,5 @@ mpz_class horner(const mpz_class* coeffs, int count, mpz_class x);
 mpz_class a(mpz_class n);
 // b(n) = -prod_{i=252n+1..252n+252} i / (2^378 * (2i+503)), in lowest terms.
 mpq_class b(unsigned long n);
-// (8k-1)!! * 2^(3k-3); the sum's common denominator for k = 63.
+// (8k-1)!! * 2^(3k-3); the sum's common denominator for k = k0.
 mpz_class c0(unsigned int k);
-// The map of term n: (a(n)*q, p, q) with p/q = b(n). Safe to call from many threads.
-affine f(unsigned long n);

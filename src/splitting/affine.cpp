@@ -1,6 +1,6 @@
 #include "splitting/affine.h"
 
-#include <thread>
+#include "common/threads.h"
 
 affine& affine::operator=(affine&& other) noexcept
 {
@@ -24,16 +24,16 @@ void compose_on_two_threads(affine& P, const affine& Q)
     // Both sides read P.b: the new b is held apart until this side has used the old
     // one. Otherwise each side writes only members that the other does not read.
     mpz_class b;
-    std::jthread other([&P, &Q, &b] {
-        b = P.b * Q.b;
-        P.c *= Q.c;
-    });
-    P.a *= Q.c;
-    {
-        mpz_class t = P.b * Q.a;
-        P.a += t;
-    }
-    other.join();
+    both(
+        [&P, &Q] {
+            P.a *= Q.c;
+            mpz_class t = P.b * Q.a;
+            P.a += t;
+        },
+        [&P, &Q, &b] {
+            b = P.b * Q.b;
+            P.c *= Q.c;
+        });
     P.b.swap(b);
 }
 

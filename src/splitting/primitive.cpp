@@ -2,7 +2,17 @@
 
 #include "series/factors.h"
 #include "series/terms.h"
-#include "splitting/compose.h"
+
+affine f(unsigned long n)
+{
+    affine t;
+    t.a = a(mpz_class(n));
+    mpq_class q = b(n);
+    t.b = q.get_num();
+    t.c = q.get_den();
+    t.a *= t.c;
+    return t;
+}
 
 namespace {
 
@@ -32,7 +42,6 @@ void leaf(factored_map& res, block& terms, unsigned long n)
     res.map.a *= res.map.c;
     res.b.swap(p);
     res.c.swap(q);
-    terms_evaluated.fetch_add(1, std::memory_order_relaxed);
 }
 
 // P <- P o Q. A prime dividing both P.b and Q.c divides all three members of the
@@ -66,28 +75,30 @@ void build(factored_map& res, block& terms, unsigned long lo, unsigned long hi)
 }
 
 // Above the blocks, each block is factored just before it is composed.
-void build_blocks(factored_map& res, unsigned long lo, unsigned long hi)
+void build_blocks(factored_map& res, unsigned long lo, unsigned long hi, std::atomic<unsigned long>* done)
 {
     if (hi - lo <= block_terms) {
         block terms;
         terms.lo = lo;
         term_factors(lo, hi, terms.p, terms.q);
         build(res, terms, lo, hi);
+        if (done)
+            done->fetch_add(hi - lo, std::memory_order_relaxed);
         return;
     }
     unsigned long mid = lo + (hi - lo) / 2;
     factored_map right;
-    build_blocks(res, lo, mid);
-    build_blocks(right, mid, hi);
+    build_blocks(res, lo, mid, done);
+    build_blocks(right, mid, hi, done);
     merge(res, right);
 }
 
 } // namespace
 
-void primitive_map(affine& res, unsigned long lo, unsigned long hi)
+void primitive_map(affine& res, unsigned long lo, unsigned long hi, std::atomic<unsigned long>* done)
 {
     factored_map m;
-    build_blocks(m, lo, hi);
+    build_blocks(m, lo, hi, done);
     // What the three members still share divides gcd(b, c), which the lists give.
     factor_list bc = common(m.b, m.c);
     if (!bc.empty()) {

@@ -2,12 +2,13 @@
 
 #include <iostream>
 #include <sstream>
-#include <thread>
 
-#include "pi.h"
-#include "result/evaluation.h"
-#include "result/progress.h"
-#include "series/terms.h"
+#include "common/clock.h"
+#include "common/globals.h"
+#include "common/threads.h"
+#include "series/shape.h"
+#include "splitting/compose.h"
+#include "splitting/progress.h"
 
 // Built after the coefficient table, destroyed before it.
 mpz_class dixExpN __attribute__((init_priority(1002)));
@@ -23,30 +24,30 @@ std::string stage_prefix(int k)
 
 } // namespace
 
-void etape(int k, term_function& fn, unsigned long lo, unsigned long hi)
+void etape(int k, unsigned long m)
 {
     std::cout << "étape " << k << std::endl;
     double t0 = secondes();
+    term_range r = stage_range(k, m);
+    std::atomic<unsigned long> done{0};
     affine A;
-    std::jthread ticker = start_progress(k, hi - lo);
-    compose(A, fn, lo, hi, 4);
+    std::jthread ticker = start_progress(k, r.hi - r.lo, done);
+    compose_series(A, r.lo, r.hi, 4, &done);
     A.to_binfiles(stage_prefix(k));
     stop_progress(ticker);
-    duration_since(t0) << " s" << std::endl;
+    print_duration(t0);
 }
 
 affine g(unsigned long m)
 {
     std::cout << "composée affine en deux étapes enregistrées:" << std::endl;
-    etape(1, f, 0, m / 2);
-    etape(2, f, m / 2, m + 1);
+    etape(1, m);
+    etape(2, m);
     std::cout << "composition des deux étapes..." << std::endl;
     double t0 = secondes();
     affine A1(stage_prefix(1));
     affine A2(stage_prefix(2));
-    std::jthread power([] { mpz_ui_pow_ui(dixExpN.get_mpz_t(), 10, N); });
-    compose_on_two_threads(A1, A2);
-    power.join();
-    duration_since(t0) << " s" << std::endl;
+    both([&] { compose_on_two_threads(A1, A2); }, [] { mpz_ui_pow_ui(dixExpN.get_mpz_t(), 10, N); });
+    print_duration(t0);
     return A1;
 }

@@ -3,14 +3,14 @@
 #pragma once
 #include <gmpxx.h>
 
-#include "splitting/compose.h"
+#include "splitting/affine.h"
 
 // 10^N from g's return until pi() takes it; 0 otherwise.
 extern mpz_class dixExpN;
 
-// Composes the terms [lo, hi) at depth 4, writes the map to "pi/etape<k>_<N>"
-// + "_a", "_b", "_c" and prints the stage's two console lines.
-void etape(int k, term_function& fn, unsigned long lo, unsigned long hi);
+// Composes the series' terms of stage k's range at depth 4, writes the map to
+// "pi/etape<k>_<N>" + "_a", "_b", "_c" and prints the stage's two console lines.
+void etape(int k, unsigned long m);
 
 // f(0) o ... o f(m), unreduced, for m >= 2; sets dixExpN to 10^N.
 affine g(unsigned long m);

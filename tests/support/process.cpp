@@ -1,12 +1,11 @@
 #include "support/process.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,9 +16,11 @@ namespace fs = std::filesystem;
 child_process start_pidecimals(const std::string& dir, const std::vector<std::string>& args,
                                const std::function<void()>& child_setup)
 {
-    int out_pipe[2], err_pipe[2];
-    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe");
+    // The output goes to files beside the folder, so that nothing blocks the child.
+    static std::atomic<int> serial{0};
+    std::string base = fs::temp_directory_path() / ("pidecimals-out-" + std::to_string(getpid()) + "-" +
+                                                    std::to_string(serial++));
+    child_process child{-1, base + ".out", base + ".err"};
     std::vector<std::string> argv_s{PIDECIMALS_PATH};
     argv_s.insert(argv_s.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -27,18 +28,13 @@ child_process start_pidecimals(const std::string& dir, const std::vector<std::st
         argv.push_back(s.data());
     argv.push_back(nullptr);
 
-    pid_t pid = fork();
-    if (pid < 0)
+    child.pid = fork();
+    if (child.pid < 0)
         throw std::runtime_error("fork");
-    if (pid == 0) {
-        dup2(out_pipe[1], 1);
-        dup2(err_pipe[1], 2);
-        close(out_pipe[0]);
-        close(err_pipe[0]);
-        close(out_pipe[1]);
-        close(err_pipe[1]);
-        int devnull = open("/dev/null", O_RDONLY);
-        dup2(devnull, 0);
+    if (child.pid == 0) {
+        dup2(open("/dev/null", O_RDONLY), 0);
+        dup2(open(child.out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        dup2(open(child.err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
         if (chdir(dir.c_str()) != 0)
             _exit(126);
         if (child_setup)
@@ -46,41 +42,22 @@ child_process start_pidecimals(const std::string& dir, const std::vector<std::st
         execv(argv[0], argv.data());
         _exit(127);
     }
-    close(out_pipe[1]);
-    close(err_pipe[1]);
-    return child_process{pid, out_pipe[0], err_pipe[0]};
+    return child;
 }
 
 run_result finish(child_process& child)
 {
     run_result r;
-    pollfd fds[2] = {{child.out_fd, POLLIN, 0}, {child.err_fd, POLLIN, 0}};
-    std::string* sinks[2] = {&r.out, &r.err};
-    int open_fds = 2;
-    char buf[65536];
-    while (open_fds > 0) {
-        if (poll(fds, 2, -1) < 0)
-            continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n > 0) {
-                sinks[i]->append(buf, static_cast<size_t>(n));
-            } else {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open_fds;
-            }
-        }
-    }
     int ws = 0;
     waitpid(child.pid, &ws, 0);
     if (WIFEXITED(ws))
         r.status = WEXITSTATUS(ws);
     else if (WIFSIGNALED(ws))
         r.signal = WTERMSIG(ws);
-    child = child_process{};
+    r.out = read_file(child.out_file);
+    r.err = read_file(child.err_file);
+    fs::remove(child.out_file);
+    fs::remove(child.err_file);
     return r;
 }
 
@@ -107,10 +84,7 @@ scratch_dir::~scratch_dir()
 
 std::string bytes(std::initializer_list<int> values)
 {
-    std::string s;
-    for (int b : values)
-        s.push_back(static_cast<char>(b));
-    return s;
+    return std::string(values.begin(), values.end());
 }
 
 std::string read_file(const std::string& path)

@@ -11,17 +11,17 @@ struct run_result {
     std::string out, err; // standard output and standard error
 };
 
-// A started child: its pid and the read ends of its standard output and error.
+// A started child: its pid and the files that take its standard output and error.
 struct child_process {
     int pid = -1;
-    int out_fd = -1, err_fd = -1;
+    std::string out_file, err_file;
 };
 
-// Starts the program with args (argv[0] is the executable's path) in dir. In the
-// child, before exec, child_setup may set limits or signal dispositions.
+// Starts the program with args in dir, its standard input /dev/null. In the
+// child, before exec, child_setup may set limits, dispositions or descriptors.
 child_process start_pidecimals(const std::string& dir, const std::vector<std::string>& args,
                                const std::function<void()>& child_setup = {});
-// Collects the child's output until it ends, and how it ended.
+// Waits for the child and collects its output and how it ended.
 run_result finish(child_process& child);
 // Both at once.
 run_result run_pidecimals(const std::string& dir, const std::vector<std::string>& args,

@@ -1,11 +1,11 @@
-#include "result/limits.h"
+#include "cost.h"
 
 #include <sys/sysinfo.h>
 
 #include <cstdio>
 
 #include "persistence/binfile.h"
-#include "result/evaluation.h"
+#include "series/shape.h"
 
 namespace {
 
@@ -25,10 +25,10 @@ constexpr double base_bytes = 6.5e6;
 // The raw result T: log2(10) / 8 bytes a decimal.
 constexpr double raw_bytes_per_digit = 0.4153;
 
-double terms_of_stage2(unsigned long n)
+double terms_of_stage(int k, unsigned long n)
 {
-    unsigned long m = term_count(n);
-    return static_cast<double>(m + 1 - m / 2);
+    term_range r = stage_range(k, term_count(n));
+    return static_cast<double>(r.hi - r.lo);
 }
 
 std::string gib(double bytes)
@@ -43,7 +43,7 @@ std::string gib(double bytes)
 double largest_stored_bytes(unsigned long n)
 {
     double result = static_cast<double>(n) * raw_bytes_per_digit + 8;
-    double stage = terms_of_stage2(n) * stage2_a_bits / 8;
+    double stage = terms_of_stage(2, n) * stage2_a_bits / 8;
     return stage > result ? stage : result;
 }
 
@@ -53,7 +53,7 @@ unsigned long max_storable_decimals()
     // then every n that maps to it.
     unsigned long terms = static_cast<unsigned long>(8.0 * raw_format_max_bytes / stage2_a_bits);
     unsigned long m = 2 * (terms - 1);
-    return 189 * m + 188;
+    return digits_per_term * m + digits_per_term - 1;
 }
 
 double estimated_peak_bytes(unsigned long n)
@@ -64,9 +64,8 @@ double estimated_peak_bytes(unsigned long n)
 
 double estimated_disk_bytes(unsigned long n)
 {
-    unsigned long m = term_count(n);
     double digits = static_cast<double>(n);
-    return (m / 2) * stage1_bits / 8 + terms_of_stage2(n) * stage2_bits / 8 + digits * raw_bytes_per_digit + digits + 2;
+    return terms_of_stage(1, n) * stage1_bits / 8 + terms_of_stage(2, n) * stage2_bits / 8 + digits * raw_bytes_per_digit + digits + 2;
 }
 
 double machine_memory_bytes()
@@ -88,4 +87,12 @@ std::string refusal(unsigned long n, double memory_bytes)
         return std::to_string(n) + " décimales refusées : pic de mémoire estimé à " + gib(peak) +
                ", au-delà des " + gib(memory_bytes) + " de cette machine (mémoire vive et swap)";
     return "";
+}
+
+std::string cost_line(unsigned long n)
+{
+    char line[160];
+    std::snprintf(line, sizeof line, "estimation : pic de mémoire %.0f Mo, disque %.0f Mo, %lu termes\n",
+                  estimated_peak_bytes(n) / 1e6, estimated_disk_bytes(n) / 1e6, term_count(n) + 1);
+    return line;
 }

@@ -16,3 +16,6 @@ double machine_memory_bytes();
 
 // Why a run of n decimals cannot end well with this much memory, or "" when it can.
 std::string refusal(unsigned long n, double memory_bytes);
+
+// "estimation : ..." line: peak memory, disk use and term count of n decimals.
+std::string cost_line(unsigned long n);

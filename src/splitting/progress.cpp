@@ -1,4 +1,4 @@
-#include "result/progress.h"
+#include "splitting/progress.h"
 
 #include <unistd.h>
 
@@ -7,36 +7,24 @@
 #include <cstdio>
 #include <mutex>
 
-#include "result/evaluation.h"
-#include "result/limits.h"
-#include "splitting/compose.h"
+#include "common/clock.h"
 
 bool progress_shown()
 {
     return isatty(2) == 1;
 }
 
-std::string cost_line(unsigned long n)
-{
-    char line[160];
-    std::snprintf(line, sizeof line, "estimation : pic de mémoire %.0f Mo, disque %.0f Mo, %lu termes\n",
-                  estimated_peak_bytes(n) / 1e6, estimated_disk_bytes(n) / 1e6, term_count(n) + 1);
-    return line;
-}
-
-std::jthread start_progress(int k, unsigned long total)
+std::jthread start_progress(int k, unsigned long total, const std::atomic<unsigned long>& counter)
 {
     if (!progress_shown())
         return {};
-    // Read here, before the stage starts, not when the thread happens to run.
-    unsigned long first = terms_evaluated.load(std::memory_order_relaxed);
     double t0 = secondes();
-    return std::jthread([k, total, first, t0](std::stop_token stop) {
+    return std::jthread([k, total, &counter, t0](std::stop_token stop) {
         std::mutex m;
         std::condition_variable_any tick;
         std::unique_lock<std::mutex> hold(m);
         do {
-            unsigned long done = terms_evaluated.load(std::memory_order_relaxed) - first;
+            unsigned long done = counter.load(std::memory_order_relaxed);
             if (done > total)
                 done = total;
             std::fprintf(stderr, "\rétape %d : %lu / %lu termes (%lu %%), %.1f s\033[K", k, done, total,

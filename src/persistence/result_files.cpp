@@ -1,10 +1,10 @@
-#include "persistence/results.h"
+#include "persistence/result_files.h"
 
 #include <sstream>
 
+#include "common/globals.h"
 #include "persistence/binfile.h"
 #include "persistence/whole_file.h"
-#include "pi.h"
 
 std::string result_name(unsigned long n)
 {

@@ -1,0 +1,15 @@
+// What a stage shows on standard error when it is a terminal: a progress line
+// redrawn in place. Standard output, the run report, is never touched.
+#pragma once
+#include <atomic>
+#include <thread>
+
+// Whether standard error is a terminal.
+bool progress_shown();
+
+// Redraws "étape k : done / total termes (p %), elapsed" a few times a second
+// until stopped, on its own thread; an empty thread when progress is not shown.
+// done must outlive the thread.
+std::jthread start_progress(int k, unsigned long total, const std::atomic<unsigned long>& done);
+// Stops the line, erases it and joins its thread.
+void stop_progress(std::jthread& ticker);
