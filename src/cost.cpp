@@ -1,5 +1,6 @@
 #include "cost.h"
 
+#include <sys/statvfs.h>
 #include <sys/sysinfo.h>
 
 #include <cstdio>
@@ -76,7 +77,15 @@ double machine_memory_bytes()
     return (static_cast<double>(info.totalram) + static_cast<double>(info.totalswap)) * info.mem_unit;
 }
 
-std::string refusal(unsigned long n, double memory_bytes)
+double free_disk_bytes(int dir)
+{
+    struct statvfs fs;
+    if (fstatvfs(dir, &fs) != 0)
+        return 0;
+    return static_cast<double>(fs.f_bavail) * static_cast<double>(fs.f_frsize);
+}
+
+std::string refusal(unsigned long n, double memory_bytes, double disk_bytes)
 {
     if (n > max_storable_decimals())
         return std::to_string(n) + " décimales refusées : un entier à enregistrer dépasserait les " +
@@ -86,6 +95,10 @@ std::string refusal(unsigned long n, double memory_bytes)
     if (memory_bytes > 0 && peak > memory_bytes)
         return std::to_string(n) + " décimales refusées : pic de mémoire estimé à " + gib(peak) +
                ", au-delà des " + gib(memory_bytes) + " de cette machine (mémoire vive et swap)";
+    double disk = estimated_disk_bytes(n);
+    if (disk_bytes > 0 && disk > disk_bytes)
+        return std::to_string(n) + " décimales refusées : fichiers estimés à " + gib(disk) + ", au-delà des " +
+               gib(disk_bytes) + " libres pour eux dans le répertoire pi";
     return "";
 }
 

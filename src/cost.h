@@ -14,8 +14,12 @@ double estimated_disk_bytes(unsigned long n);
 // Physical memory plus swap of this machine, in bytes.
 double machine_memory_bytes();
 
-// Why a run of n decimals cannot end well with this much memory, or "" when it can.
-std::string refusal(unsigned long n, double memory_bytes);
+// Bytes free for this user on the file system of the directory dir (0 when unknown).
+double free_disk_bytes(int dir);
+
+// Why a run of n decimals cannot end well with this much memory and free disk
+// (either 0 when unknown), or "" when it can.
+std::string refusal(unsigned long n, double memory_bytes, double disk_bytes);
 
 // "estimation : ..." line: peak memory, disk use and term count of n decimals.
 std::string cost_line(unsigned long n);

@@ -43,6 +43,7 @@ sigset_t watched_signals()
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGHUP);
+    sigaddset(&set, SIGQUIT);
     sigaddset(&set, SIGUSR1);
     return set;
 }
@@ -56,6 +57,9 @@ void install_memory_guard()
     // Big integers of 4 MiB and more get pages of their own, given back when freed:
     // otherwise the heap keeps the holes between them and the peak grows by a third.
     mallopt(M_MMAP_THRESHOLD, 4 << 20);
+    // One arena: each further one reserves 64 MiB of address space the run never
+    // fills, which makes an address-space limit fail far above the need.
+    mallopt(M_ARENA_MAX, 1);
 }
 
 std::jthread start_interrupt_watch()

@@ -9,7 +9,7 @@
 // large blocks are mapped apart so that freeing them lowers the peak.
 void install_memory_guard();
 
-// Blocks SIGINT, SIGTERM and SIGHUP in this thread and every thread started after
+// Blocks SIGINT, SIGTERM, SIGHUP and SIGQUIT in this thread and every thread started after
 // it, and waits for them on a thread of its own: when one comes, it prints that
 // the run was interrupted and ends the process with status 128 + the signal.
 // Must be called before any other thread is started.

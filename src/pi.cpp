@@ -1,6 +1,11 @@
 #include "pi.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -53,7 +58,12 @@ int prepare_working_directory(std::string& path)
         return 0;
     bool created = fs::create_directory("pi", ec);
     if (ec) {
-        std::cerr << "la création du répertoire " << path << " a échoué : " << ec.message() << std::endl;
+        // A dangling link: "File exists" would not say what is in the way.
+        std::error_code link_ec;
+        fs::path target = fs::read_symlink("pi", link_ec);
+        std::string why = link_ec ? ec.message()
+                                  : "un lien symbolique vers " + target.native() + ", qui n'existe pas, occupe ce nom";
+        std::cerr << "la création du répertoire " << path << " a échoué : " << why << std::endl;
         return 1;
     }
     // Another run started in the same folder may have made it in between.
@@ -62,6 +72,42 @@ int prepare_working_directory(std::string& path)
         return 1;
     }
     return 0;
+}
+
+// The argument as it can be shown on one line: control bytes escaped.
+std::string shown_argument(const std::string& arg)
+{
+    std::string shown;
+    for (unsigned char ch : arg) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02x", ch);
+        shown += ch == '\n' ? std::string("\\n") : ch == '\t' ? std::string("\\t") : ch < 0x20 || ch == 0x7f ? hex : std::string(1, static_cast<char>(ch));
+    }
+    return shown;
+}
+
+// Standard output failed at some point of the run: its reason, taken from one
+// more write, since the stream keeps none.
+std::string standard_output_failure()
+{
+    errno = 0;
+    if (write(1, "\n", 1) == 1 || errno == 0)
+        errno = EIO;
+    return std::strerror(errno);
+}
+
+// Descriptors 0 to 2 stay taken, so that no file the run opens becomes the
+// console; a closed standard output is replaced by one on which writes fail.
+void hold_standard_descriptors()
+{
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            int held = open("/dev/null", O_RDONLY);
+            if (held >= 0 && held != fd) {
+                dup2(held, fd);
+                close(held);
+            }
+        }
 }
 
 // pi() under the guards; every error ends here as one line and status 1.
@@ -83,6 +129,11 @@ int run()
     } catch (...) {
         status = end_of_error();
     }
+    // The files are the result and are complete; a lost report is still an error.
+    if (!std::cout.flush()) {
+        std::cerr << "écriture de la sortie standard impossible : " << standard_output_failure() << std::endl;
+        return 1;
+    }
     return status;
 }
 
@@ -90,6 +141,11 @@ int run()
 
 int pi_main(int argc, char** argv)
 {
+    hold_standard_descriptors();
+    // A console that fails or goes away is seen as a failed write, reported at
+    // the end; so is a file past the size limit.
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
     std::string path;
     if (int status = prepare_working_directory(path))
         return status;
@@ -105,7 +161,7 @@ int pi_main(int argc, char** argv)
     }
     std::optional<unsigned long> count = parse_decimals(argv[1]);
     if (!count) {
-        std::cerr << "argument « " << arg << " » refusé : un nombre de décimales est attendu, de 0 à "
+        std::cerr << "argument « " << shown_argument(arg) << " » refusé : un nombre de décimales est attendu, de 0 à "
                   << std::numeric_limits<long>::max() << std::endl;
         print_synopsis(std::cerr, program);
         return 1;
@@ -117,11 +173,16 @@ int pi_main(int argc, char** argv)
                   << std::endl;
         return 1;
     }
-    std::string refused = refusal(*count, machine_memory_bytes());
+    int dir = open("pi", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) {
+        std::cerr << "accès au répertoire " << path << " impossible : " << std::strerror(errno) << std::endl;
+        return 1;
+    }
+    std::string refused = refusal(*count, machine_memory_bytes(), free_disk_bytes(dir));
     if (!refused.empty()) {
         std::cerr << refused << std::endl;
         return 1;
     }
-    fix_run(*count, path);
+    fix_run(*count, path, dir);
     return run();
 }

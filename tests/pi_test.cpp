@@ -33,6 +33,7 @@ TEST(CommandLine, SynopsisOrRefusalPreparesTheWorkingDirectory)
         {{"abc"}, 1, "", "argument « abc" + refused + synopsis},
         {{""}, 1, "", "argument « " + refused + synopsis},
         {{"-1"}, 1, "", "argument « -1" + refused + synopsis},
+        {{"a\nb"}, 1, "", "argument « a\\nb" + refused + synopsis},
     };
     for (const auto& [args, status, out, err] : cases) {
         scratch_dir dir;
@@ -61,7 +62,8 @@ TEST(CommandLine, NoRunWhereNoFileCouldBeWritten)
     run_result d = run_pidecimals(linked.path, {"10"});
     EXPECT_EQ(d.status, 1);
     EXPECT_EQ(d.signal, 0);
-    EXPECT_EQ(d.err.rfind("la création du répertoire " + linked.path + "/pi a échoué : ", 0), 0u) << d.err;
+    EXPECT_EQ(d.err, "la création du répertoire " + linked.path + "/pi a échoué : un lien symbolique vers " +
+                         linked.path + "/nowhere, qui n'existe pas, occupe ce nom\n");
 }
 
 } // namespace

@@ -1,7 +1,11 @@
 #include "common/ending.h"
 
+#include <fcntl.h>
+#include <sys/random.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -13,6 +17,7 @@ namespace {
 // Held while the pending file is named, created or renamed, so that an end at
 // once sees either no file or a file it may remove.
 std::mutex pending_lock;
+int pending_dir = AT_FDCWD;
 char pending[4096];
 
 } // namespace
@@ -22,13 +27,24 @@ failure system_failure(const std::string& what, const std::string& path, int err
     return failure(what + " " + path + " impossible : " + std::strerror(err));
 }
 
-std::FILE* create_pending_file(const std::string& path)
+int create_pending_file(int dir, const std::string& name, std::string& temporary)
 {
     std::lock_guard<std::mutex> hold(pending_lock);
-    std::FILE* stream = std::fopen(path.c_str(), "w");
-    if (stream)
-        std::snprintf(pending, sizeof pending, "%s", path.c_str());
-    return stream;
+    for (;;) {
+        unsigned int tag = 0;
+        if (getrandom(&tag, sizeof tag, 0) != sizeof tag)
+            tag = static_cast<unsigned int>(std::rand());
+        char suffix[48];
+        std::snprintf(suffix, sizeof suffix, ".tmp-%d-%08x", static_cast<int>(getpid()), tag);
+        temporary = name + suffix;
+        int fd = openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            pending_dir = dir;
+            std::snprintf(pending, sizeof pending, "%s", temporary.c_str());
+        }
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
 }
 
 void clear_pending_file()
@@ -45,7 +61,7 @@ void end_at_once(const char* line, int status)
     // The lock is never released: no other file can appear.
     pending_lock.lock();
     if (pending[0])
-        ::unlink(pending);
+        ::unlinkat(pending_dir, pending, 0);
     ::_exit(status);
 }
 

@@ -1,7 +1,6 @@
 // How a run ends when something fails: the one error type, the temporary file
 // that must not outlive the process, and the line and status of every kind of end.
 #pragma once
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 
@@ -14,9 +13,11 @@ struct failure : std::runtime_error {
 // "<what> <path> impossible : <reason>" with the system's reason for errno.
 failure system_failure(const std::string& what, const std::string& path, int err);
 
-// Creates path for writing as the temporary file that end_at_once removes (null
-// with errno on failure); clear_pending_file forgets it once it is renamed or removed.
-std::FILE* create_pending_file(const std::string& path);
+// Creates a new file named name.tmp-<pid>-<random> in dir for writing, never
+// opening anything already there, as the temporary file that end_at_once
+// removes; its descriptor, or -1 with errno. clear_pending_file forgets it once
+// it is renamed or removed.
+int create_pending_file(int dir, const std::string& name, std::string& temporary);
 void clear_pending_file();
 
 // Writes line raw to standard error, removes the pending file and ends the

@@ -1,6 +1,7 @@
 #include "persistence/binfile.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -9,7 +10,7 @@
 #include "persistence/whole_file.h"
 #include "splitting/affine.h"
 
-void bigint_to_binfile(const mpz_class& x, const std::string& path)
+uint32_t bigint_to_binfile(const mpz_class& x, const std::string& name, const std::string& path)
 {
     size_t bytes = (mpz_sizeinbase(x.get_mpz_t(), 2) + 7) / 8;
     if (mpz_sgn(x.get_mpz_t()) == 0)
@@ -18,7 +19,7 @@ void bigint_to_binfile(const mpz_class& x, const std::string& path)
         throw failure("écriture du fichier " + path + " impossible : l'entier de " + std::to_string(bytes) +
                       " octets dépasse les " + std::to_string(raw_format_max_bytes) +
                       " octets que le format brut peut compter");
-    write_whole_file(path, [&](std::FILE* out) { return mpz_out_raw(out, x.get_mpz_t()) == 4 + bytes; });
+    return write_whole_file(name, path, [&](std::FILE* out) { return mpz_out_raw(out, x.get_mpz_t()) == 4 + bytes; });
 }
 
 namespace {
@@ -35,9 +36,11 @@ struct closing {
 
 } // namespace
 
-void bigint_from_binfile(mpz_class& x, const std::string& path)
+void bigint_from_binfile(mpz_class& x, const std::string& name, const std::string& path, const uint32_t* expected)
 {
-    std::FILE* in = std::fopen(path.c_str(), "r");
+    uint32_t crc = 0;
+    int fd = -1;
+    std::FILE* in = open_summed(name, &crc, &fd);
     if (!in)
         throw system_failure("lecture du fichier", path, errno);
     closing guard{in};
@@ -45,16 +48,16 @@ void bigint_from_binfile(mpz_class& x, const std::string& path)
     // The count is checked against the file's size first, so that a damaged
     // count cannot make GMP allocate gigabytes for a file of a few bytes.
     unsigned char head[4];
-    if (std::fread(head, 1, 4, in) != 4) {
-        if (std::ferror(in))
-            throw system_failure("lecture du fichier", path, errno);
+    ssize_t got = pread(fd, head, 4, 0);
+    if (got < 0)
+        throw system_failure("lecture du fichier", path, errno);
+    if (got != 4)
         damaged(path, "fichier tronqué (moins de 4 octets)");
-    }
     unsigned long count = (unsigned long)head[0] << 24 | (unsigned long)head[1] << 16 |
                           (unsigned long)head[2] << 8 | head[3];
     unsigned long magnitude = (count & 0x80000000ul) ? 0x100000000ul - count : count;
     struct stat st;
-    if (fstat(fileno(in), &st) == 0 && S_ISREG(st.st_mode)) {
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         unsigned long size = static_cast<unsigned long>(st.st_size);
         if (size < 4 + magnitude)
             damaged(path, "fichier tronqué (" + std::to_string(size) + " octets pour un entier de " +
@@ -62,7 +65,6 @@ void bigint_from_binfile(mpz_class& x, const std::string& path)
         if (size > 4 + magnitude)
             damaged(path, "octets en trop après l'entier");
     }
-    std::rewind(in);
     if (mpz_inp_raw(x.get_mpz_t(), in) != 4 + magnitude) {
         if (std::ferror(in))
             throw system_failure("lecture du fichier", path, errno);
@@ -72,18 +74,19 @@ void bigint_from_binfile(mpz_class& x, const std::string& path)
         damaged(path, "octets en trop après l'entier");
     if (std::ferror(in))
         throw system_failure("lecture du fichier", path, errno);
+    if (expected && crc != *expected)
+        damaged(path, "contenu changé depuis son écriture (somme de contrôle CRC-32 différente)");
 }
 
-void affine::to_binfiles(const std::string& prefix) const
+map_digest affine::to_binfiles(const std::string& prefix, const std::string& shown) const
 {
-    bigint_to_binfile(a, prefix + "_a");
-    bigint_to_binfile(b, prefix + "_b");
-    bigint_to_binfile(c, prefix + "_c");
+    return {bigint_to_binfile(a, prefix + "_a", shown + "_a"), bigint_to_binfile(b, prefix + "_b", shown + "_b"),
+            bigint_to_binfile(c, prefix + "_c", shown + "_c")};
 }
 
-affine::affine(const std::string& prefix)
+affine::affine(const std::string& prefix, const std::string& shown, const map_digest* expected)
 {
-    bigint_from_binfile(a, prefix + "_a");
-    bigint_from_binfile(b, prefix + "_b");
-    bigint_from_binfile(c, prefix + "_c");
+    bigint_from_binfile(a, prefix + "_a", shown + "_a", expected ? &(*expected)[0] : nullptr);
+    bigint_from_binfile(b, prefix + "_b", shown + "_b", expected ? &(*expected)[1] : nullptr);
+    bigint_from_binfile(c, prefix + "_c", shown + "_c", expected ? &(*expected)[2] : nullptr);
 }

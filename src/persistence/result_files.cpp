@@ -15,13 +15,12 @@ std::string result_name(unsigned long n)
 
 void write_raw_result(const mpz_class& T, const std::string& name)
 {
-    bigint_to_binfile(T, "pi/" + name);
+    bigint_to_binfile(T, name, "pi/" + name);
 }
 
 void write_text_result(const std::string& s, const std::string& name)
 {
-    std::string path = pi_path + "/" + name + ".txt";
-    write_whole_file(path, [&s](std::FILE* out) {
+    write_whole_file(name + ".txt", pi_path + "/" + name + ".txt", [&s](std::FILE* out) {
         return std::fwrite(s.data(), 1, 1, out) == 1 && std::fputc('.', out) != EOF &&
                std::fwrite(s.data() + 1, 1, s.size() - 1, out) == s.size() - 1;
     });

@@ -2,7 +2,13 @@
 // whole computation, composed and reduced in place.
 #pragma once
 #include <gmpxx.h>
+
+#include <array>
+#include <cstdint>
 #include <string>
+
+// The CRC-32 of the three files of a map, a then b then c.
+using map_digest = std::array<uint32_t, 3>;
 
 class affine {
 public:
@@ -10,8 +16,10 @@ public:
 
     // (0, 0, 0): not a map, a placeholder that is always overwritten.
     affine() = default;
-    // Reads the map from prefix + "_a", "_b", "_c" (raw big-integer files).
-    explicit affine(const std::string& prefix);
+    // Reads the map from prefix + "_a", "_b", "_c" (raw big-integer files in the
+    // working directory), checked against *expected when given; messages name
+    // shown + "_a", ...
+    affine(const std::string& prefix, const std::string& shown, const map_digest* expected = nullptr);
     affine(const affine&) = delete;
     // Only for returning maps by value; the program never copies one.
     affine(affine&&) noexcept = default;
@@ -25,8 +33,9 @@ public:
     void reduis();
     // The same on any three raw integers; (0, 0, 0) is left as it is.
     static void reduis(mpz_ptr x, mpz_ptr y, mpz_ptr z);
-    // Writes a, b, c to prefix + "_a", "_b", "_c", each file whole or not at all.
-    void to_binfiles(const std::string& prefix) const;
+    // Writes a, b, c to prefix + "_a", "_b", "_c", each file whole or not at all;
+    // returns their digests.
+    map_digest to_binfiles(const std::string& prefix, const std::string& shown) const;
 };
 
 // P <- P o Q, the same triple as P.compose(Q), its four products on two threads; Q is not P.

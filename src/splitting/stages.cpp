@@ -15,16 +15,17 @@ mpz_class dixExpN __attribute__((init_priority(1002)));
 
 namespace {
 
+// The files' names in the working directory.
 std::string stage_prefix(int k)
 {
     std::ostringstream prefix;
-    prefix << "pi/etape" << k << "_" << N;
+    prefix << "etape" << k << "_" << N;
     return prefix.str();
 }
 
 } // namespace
 
-void etape(int k, unsigned long m)
+map_digest etape(int k, unsigned long m)
 {
     std::cout << "étape " << k << std::endl;
     double t0 = secondes();
@@ -33,20 +34,22 @@ void etape(int k, unsigned long m)
     affine A;
     std::jthread ticker = start_progress(k, r.hi - r.lo, done);
     compose_series(A, r.lo, r.hi, 4, &done);
-    A.to_binfiles(stage_prefix(k));
+    map_digest digest = A.to_binfiles(stage_prefix(k), "pi/" + stage_prefix(k));
     stop_progress(ticker);
     print_duration(t0);
+    return digest;
 }
 
 affine g(unsigned long m)
 {
     std::cout << "composée affine en deux étapes enregistrées:" << std::endl;
-    etape(1, m);
-    etape(2, m);
+    // The files are read back as they were written, or not at all.
+    map_digest first = etape(1, m);
+    map_digest second = etape(2, m);
     std::cout << "composition des deux étapes..." << std::endl;
     double t0 = secondes();
-    affine A1(stage_prefix(1));
-    affine A2(stage_prefix(2));
+    affine A1(stage_prefix(1), "pi/" + stage_prefix(1), &first);
+    affine A2(stage_prefix(2), "pi/" + stage_prefix(2), &second);
     both([&] { compose_on_two_threads(A1, A2); }, [] { mpz_ui_pow_ui(dixExpN.get_mpz_t(), 10, N); });
     print_duration(t0);
     return A1;

@@ -9,8 +9,9 @@
 extern mpz_class dixExpN;
 
 // Composes the series' terms of stage k's range at depth 4, writes the map to
-// "pi/etape<k>_<N>" + "_a", "_b", "_c" and prints the stage's two console lines.
-void etape(int k, unsigned long m);
+// "pi/etape<k>_<N>" + "_a", "_b", "_c", prints the stage's two console lines
+// and returns the files' digests.
+map_digest etape(int k, unsigned long m);
 
 // f(0) o ... o f(m), unreduced, for m >= 2; sets dixExpN to 10^N.
 affine g(unsigned long m);

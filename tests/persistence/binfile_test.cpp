@@ -27,19 +27,22 @@ TEST(Binfile, HandBuiltBytesBothWaysAndMaps)
     put_file(dir / "x", std::string(1000, 'z')); // a longer file is replaced whole
     for (const auto& [value, raw] : examples) {
         mpz_class x(value), y = 12345;
-        bigint_to_binfile(x, dir / "x");
+        bigint_to_binfile(x, dir / "x", "x");
         EXPECT_EQ(read_file(dir / "x"), raw) << value;
         put_file(dir / "hand", raw);
-        bigint_from_binfile(y, dir / "hand");
+        bigint_from_binfile(y, dir / "hand", "hand");
         EXPECT_EQ(y, x);
     }
     affine m;
     m.a = mpz_class("123456789012345678901234567890");
     m.b = -mpz_class("98765432109876543210");
     m.c = 7;
-    m.to_binfiles(dir / "etape2_9");
-    affine back(dir / "etape2_9");
+    map_digest digest = m.to_binfiles(dir / "etape2_9", "pi/etape2_9");
+    affine back(dir / "etape2_9", "pi/etape2_9", &digest);
     EXPECT_TRUE(back.a == m.a && back.b == m.b && back.c == m.c);
+    // One byte changed since the writing.
+    put_file(dir / "etape2_9_c", bytes({0, 0, 0, 1, 6}));
+    EXPECT_THROW(affine(dir / "etape2_9", "pi/etape2_9", &digest), failure);
 }
 
 TEST(Binfile, FailuresNameTheFileAndTheCause)
@@ -57,7 +60,7 @@ TEST(Binfile, FailuresNameTheFileAndTheCause)
             put_file(dir / "bad", raw);
         mpz_class x;
         try {
-            bigint_from_binfile(x, dir / "bad");
+            bigint_from_binfile(x, dir / "bad", dir / "bad");
             ADD_FAILURE() << cause;
         } catch (const failure& e) {
             std::string msg = e.what();
