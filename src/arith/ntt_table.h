@@ -1,0 +1,45 @@
+// What the transform driver needs of one instruction set: its kernels, as a
+// table of plain functions, and the description of one prime they work with.
+#pragma once
+#include <cstddef>
+
+// A prime below 2^49 with its reciprocal and its table of roots: roots[m/2 + j]
+// is w_m^j for every power of two m up to the transform size and j < m/2, w_m a
+// primitive m-th root of unity, each held in [-p/2, p/2] up to a few units.
+struct ntt_prime {
+    double p;
+    double inverse; // 1/p, rounded
+    const double* roots;
+};
+
+// Transforms of size n, a power of two with n >= lanes^2. The forward transform
+// leaves its values in an order of its own that the inverse takes back; the
+// inverse, run on forward(x) * forward(y), leaves n * (x * y)[i] mod p at index
+// (n - i) mod n, so that it needs no table of inverse roots.
+struct ntt_kernels {
+    std::size_t lanes;
+    // 2 or 4: the pass that forward_top and inverse_top make splits the data
+    // into this many independent transforms of size n / top_radix(n).
+    std::size_t (*top_radix)(std::size_t n);
+    void (*forward)(double* x, std::size_t n, const ntt_prime& p);
+    void (*inverse)(double* x, std::size_t n, const ntt_prime& p);
+    // Butterflies [j0, j1) of the first forward pass (j1 <= n / top_radix(n)).
+    void (*forward_top)(double* x, std::size_t n, std::size_t j0, std::size_t j1, const ntt_prime& p);
+    // Butterflies [j0, j1) of the last inverse pass.
+    void (*inverse_top)(double* x, std::size_t n, std::size_t j0, std::size_t j1, const ntt_prime& p);
+    // x <- x * y mod p, elementwise (n a multiple of lanes).
+    void (*pointwise)(double* x, const double* y, std::size_t n, const ntt_prime& p);
+    // Residues x mod p1 and y mod p2 of n * c, c < p1 p2, become r1 = c mod p1 in x
+    // and v in y, both in [0, p), with c = r1 + p1 * v; p1_inv2 = 1/p1 mod p2.
+    void (*garner)(double* x, double* y, std::size_t n, const ntt_prime& p1, const ntt_prime& p2, double n_inv1,
+                   double n_inv2, double p1_inv2);
+    // x[i] <- x[i - chunk] * step mod p for chunk <= i < count (chunk and count
+    // multiples of lanes), each within (-p/2, p/2] up to rounding.
+    void (*powers)(double* x, std::size_t count, std::size_t chunk, double step, const ntt_prime& p);
+};
+
+// The kernels of each instruction set; the vector ones only run where the
+// processor has the instructions.
+extern const ntt_kernels ntt_kernels_generic;
+extern const ntt_kernels ntt_kernels_avx2;
+extern const ntt_kernels ntt_kernels_avx512;
