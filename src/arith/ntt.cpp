@@ -1,8 +1,11 @@
 #include "arith/ntt.h"
 
+#include <sys/mman.h>
+
 #include <bit>
 #include <cstdint>
-#include <memory>
+#include <cstdlib>
+#include <new>
 #include <thread>
 
 #include "arith/ntt_table.h"
@@ -36,20 +39,38 @@ double centred(u64 v, u64 p)
     return v > p / 2 ? -static_cast<double>(p - v) : static_cast<double>(v);
 }
 
-// roots[m/2 + j] = w_m^j for m = n, n/2, ..., 2 (see ntt_prime).
-void fill_roots(const ntt_kernels& k, double* roots, const ntt_prime& prime, std::size_t n, u64 p, u64 g)
+// x[0, count) <- w^0, w^1, ... mod p: the first powers one by one, the rest by
+// independent chains of products.
+void fill_powers(const ntt_kernels& k, double* x, std::size_t count, const ntt_prime& prime, u64 w, u64 p)
 {
+    std::size_t chunk = 4 * k.lanes < count ? 4 * k.lanes : count;
+    u64 v = 1;
+    for (std::size_t j = 0; j < chunk; ++j, v = mul_mod(v, w, p))
+        x[j] = centred(v, p);
+    k.powers(x, count, chunk, centred(v, p), prime);
+}
+
+// The roots of prime p (primitive root g) for transforms of size n, in table
+// (n doubles); see ntt_prime.
+ntt_prime prime_for(const ntt_kernels& k, double* table, std::size_t n, u64 p, u64 g)
+{
+    ntt_prime prime{static_cast<double>(p), 1.0 / static_cast<double>(p), table, nullptr, 0};
     u64 w = pow_mod(g, (p - 1) / n, p);
-    // The first powers one by one, the rest by independent chains of products.
-    std::size_t chunk = 4 * k.lanes < n / 2 ? 4 * k.lanes : n / 2;
-    u64 x = 1;
-    for (std::size_t j = 0; j < chunk; ++j, x = mul_mod(x, w, p))
-        roots[n / 2 + j] = centred(x, p);
-    k.powers(roots + n / 2, n / 2, chunk, centred(x, p), prime);
-    // w_m^j = w_2m^2j.
-    for (std::size_t m = n / 2; m >= 2; m /= 2)
-        for (std::size_t j = 0; j < m / 2; ++j)
-            roots[m / 2 + j] = roots[m + 2 * j];
+    std::size_t m = n;
+    if (n & (n - 1)) {
+        m = n / 3;
+        prime.twiddles3 = table + m;
+        fill_powers(k, table + m, m, prime, w, p);
+        fill_powers(k, table + 2 * m, m, prime, mul_mod(w, w, p), p);
+        prime.omega = centred(pow_mod(w, m, p), p);
+        w = pow_mod(w, 3, p);
+    }
+    fill_powers(k, table + m / 2, m / 2, prime, w, p);
+    // w_j^i = w_2j^2i.
+    for (std::size_t j = m / 2; j >= 2; j /= 2)
+        for (std::size_t i = 0; i < j / 2; ++i)
+            table[j / 2 + i] = table[j + 2 * i];
+    return prime;
 }
 
 const ntt_kernels& kernels(ntt_path path)
@@ -90,9 +111,11 @@ plan plan_for(u64 abits, u64 bbits)
         if (static_cast<u128>(s.la < s.lb ? s.la : s.lb) < modulus / (piece * piece))
             break;
     }
-    s.n = std::bit_ceil(s.la + s.lb - 1);
-    if (s.n < 64)
-        s.n = 64;
+    // The smallest power of two, or three times one, that holds the product.
+    std::size_t length = s.la + s.lb - 1;
+    s.n = std::bit_ceil(length < 64 ? 64 : length);
+    if (s.n / 4 * 3 >= length && s.n / 4 >= 64)
+        s.n = s.n / 4 * 3;
     return s;
 }
 
@@ -122,7 +145,7 @@ void recombine(mp_limb_t* r, std::size_t rn, const double* x, const double* y, s
     u64 a0 = 0, a1 = 0, a2 = 0;
     std::size_t o = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        std::size_t at = (n - i) & (n - 1);
+        std::size_t at = i ? n - i : 0;
         u128 c = static_cast<u128>(prime1) * static_cast<u64>(y[at]) + static_cast<u64>(x[at]);
         u64 bit = static_cast<u64>(i) * w;
         while (bit - 64 * static_cast<u64>(o) >= 64) {
@@ -148,6 +171,47 @@ void recombine(mp_limb_t* r, std::size_t rn, const double* x, const double* y, s
     }
 }
 
+// Scratch doubles for one product, given back when it ends. Large blocks are
+// mapped on huge pages: with 4 KiB pages, faulting in fresh memory for every
+// product took longer than the transforms themselves.
+class scratch {
+public:
+    explicit scratch(std::size_t count) : bytes_(count * sizeof(double))
+    {
+        if (bytes_ < huge) {
+            data_ = static_cast<double*>(std::malloc(bytes_));
+            if (!data_)
+                throw std::bad_alloc();
+            return;
+        }
+        // Whole huge pages: a tail of small ones would fault page by page.
+        mapped_ = (bytes_ + huge - 1) / huge * huge + huge;
+        void* p = mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+        base_ = p;
+        auto at = (reinterpret_cast<std::uintptr_t>(p) + huge - 1) & ~(huge - 1);
+        data_ = reinterpret_cast<double*>(at);
+        madvise(data_, mapped_ - huge, MADV_HUGEPAGE);
+    }
+    ~scratch()
+    {
+        if (base_)
+            munmap(base_, mapped_);
+        else
+            std::free(data_);
+    }
+    scratch(const scratch&) = delete;
+    scratch& operator=(const scratch&) = delete;
+    double* get() const { return data_; }
+
+private:
+    static constexpr std::size_t huge = std::size_t(2) << 20;
+    std::size_t bytes_, mapped_ = 0;
+    void* base_ = nullptr;
+    double* data_ = nullptr;
+};
+
 // Runs first(0) here and, with two threads, first(1) beside it; joins.
 template <class F>
 void on_threads(unsigned threads, F body)
@@ -161,10 +225,17 @@ void on_threads(unsigned threads, F body)
     other.join();
 }
 
-struct prime_context {
-    ntt_prime p;
-    u64 value;
-};
+// The inverse of a power-of-two size n: its independent parts on both threads,
+// then its last pass split.
+void inverse_on_two_threads(const ntt_kernels& k, double* x, std::size_t n, const ntt_prime& p)
+{
+    std::size_t r = k.top_radix(n), part = n / r, span = part / 2;
+    on_threads(2, [&](unsigned t, unsigned) {
+        for (std::size_t i = t * r / 2; i < (t + 1) * r / 2; ++i)
+            k.inverse_power_of_two(x + i * part, part, p);
+    });
+    on_threads(2, [&](unsigned t, unsigned) { k.inverse_top(x, n, t * span, (t + 1) * span, p); });
+}
 
 // The transforms of one prime: x <- n * (a * b) mod p (read back as for inverse),
 // y used as scratch.
@@ -191,13 +262,14 @@ void product_mod(const ntt_kernels& k, const ntt_prime& p, double* x, double* y,
     });
     std::size_t half = s.n / 2;
     on_threads(2, [&](unsigned t, unsigned) { k.pointwise(x + t * half, y + t * half, half, p); });
-    // The inverse: its independent parts on both threads, then its last pass split.
-    std::size_t r = k.top_radix(s.n), part = s.n / r, span = part / 2;
-    on_threads(2, [&](unsigned t, unsigned) {
-        for (std::size_t i = t * r / 2; i < (t + 1) * r / 2; ++i)
-            k.inverse(x + i * part, part, p);
-    });
-    on_threads(2, [&](unsigned t, unsigned) { k.inverse_top(x, s.n, t * span, (t + 1) * span, p); });
+    if (s.n & (s.n - 1)) {
+        std::size_t m = s.n / 3;
+        for (int r = 0; r < 3; ++r)
+            inverse_on_two_threads(k, x + r * m, m, p);
+        on_threads(2, [&](unsigned t, unsigned) { k.radix3_inverse(x, m, t * m / 2, (t + 1) * m / 2, p); });
+    } else {
+        inverse_on_two_threads(k, x, s.n, p);
+    }
 }
 
 } // namespace
@@ -237,14 +309,12 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
         return;
     }
     // Residues of both primes, the second operand's transform, the roots.
-    std::unique_ptr<double[]> space(new double[4 * s.n]);
+    scratch space(4 * s.n);
     double *x1 = space.get(), *x2 = x1 + s.n, *y = x2 + s.n, *roots = y + s.n;
 
-    ntt_prime p1{static_cast<double>(prime1), 1.0 / static_cast<double>(prime1), roots};
-    fill_roots(k, roots, p1, s.n, prime1, root1);
+    ntt_prime p1 = prime_for(k, roots, s.n, prime1, root1);
     product_mod(k, p1, x1, y, ap, an, bp, bn, s, threads);
-    ntt_prime p2{static_cast<double>(prime2), 1.0 / static_cast<double>(prime2), roots};
-    fill_roots(k, roots, p2, s.n, prime2, root2);
+    ntt_prime p2 = prime_for(k, roots, s.n, prime2, root2);
     product_mod(k, p2, x2, y, ap, an, bp, bn, s, threads);
 
     double n_inv1 = centred(pow_mod(s.n % prime1, prime1 - 2, prime1), prime1);

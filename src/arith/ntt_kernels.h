@@ -183,33 +183,94 @@ struct transforms {
     // Blocks of this many residues are transformed whole in the caches.
     static constexpr std::size_t block = std::size_t(1) << 13;
 
-    static void forward(double* x, std::size_t m, const double* tw, const K& k)
+    // Transforms of a power-of-two size m.
+    static void forward2(double* x, std::size_t m, const double* tw, const K& k)
     {
         if (m <= block) {
             forward_block(x, m, tw, k);
         } else if (vector_levels(m) % 2) {
             dif2(x, m, m, 0, m / 2, tw, k);
-            forward(x, m / 2, tw, k);
-            forward(x + m / 2, m / 2, tw, k);
+            forward2(x, m / 2, tw, k);
+            forward2(x + m / 2, m / 2, tw, k);
         } else {
             dif4(x, m, m, 0, m / 4, tw, k);
             for (int i = 0; i < 4; ++i)
-                forward(x + i * (m / 4), m / 4, tw, k);
+                forward2(x + i * (m / 4), m / 4, tw, k);
         }
     }
 
-    static void inverse(double* x, std::size_t m, const double* tw, const K& k)
+    static void inverse2(double* x, std::size_t m, const double* tw, const K& k)
     {
         if (m <= block) {
             inverse_block(x, m, tw, k);
         } else if (vector_levels(m) % 2) {
-            inverse(x, m / 2, tw, k);
-            inverse(x + m / 2, m / 2, tw, k);
+            inverse2(x, m / 2, tw, k);
+            inverse2(x + m / 2, m / 2, tw, k);
             dit2(x, m, m, 0, m / 2, tw, k);
         } else {
             for (int i = 0; i < 4; ++i)
-                inverse(x + i * (m / 4), m / 4, tw, k);
+                inverse2(x + i * (m / 4), m / 4, tw, k);
             dit4(x, m, m, 0, m / 4, tw, k);
+        }
+    }
+
+    // Sizes 3m: a radix-3 pass over thirds x0, x1, x2 (butterflies [j0, j1)),
+    // y_r = w^(j r) sum_t omega^(t r) x_t, omega = w^m, with omega^2 = -1 - omega;
+    // each third is then a transform of size m.
+    static void radix3_forward(double* x, std::size_t m, std::size_t j0, std::size_t j1, const ntt_prime& p,
+                               const K& k)
+    {
+        const double *w1 = p.twiddles3, *w2 = p.twiddles3 + m;
+        V omega = L::set1(p.omega);
+        for (std::size_t j = j0; j < j1; j += W) {
+            V x0 = L::load(x + j), x1 = L::load(x + j + m), x2 = L::load(x + j + 2 * m);
+            V t = L::mulmod(L::sub(x1, x2), omega, k);
+            L::store(x + j, L::reduce(L::add(L::add(x0, x1), x2), k));
+            L::store(x + j + m, L::mulmod(L::add(L::sub(x0, x2), t), L::load(w1 + j), k));
+            L::store(x + j + 2 * m, L::mulmod(L::sub(L::sub(x0, x1), t), L::load(w2 + j), k));
+        }
+    }
+
+    // Its mirror, after the inverse transforms of the thirds.
+    static void radix3_inverse(double* x, std::size_t m, std::size_t j0, std::size_t j1, const ntt_prime& p,
+                               const K& k)
+    {
+        const double *w1 = p.twiddles3, *w2 = p.twiddles3 + m;
+        V omega = L::set1(p.omega);
+        for (std::size_t j = j0; j < j1; j += W) {
+            V u0 = L::reduce(L::load(x + j), k);
+            V u1 = L::mulmod(L::load(x + j + m), L::load(w1 + j), k);
+            V u2 = L::mulmod(L::load(x + j + 2 * m), L::load(w2 + j), k);
+            V t = L::mulmod(L::sub(u1, u2), omega, k);
+            L::store(x + j, L::add(L::add(u0, u1), u2));
+            L::store(x + j + m, L::add(L::sub(u0, u2), t));
+            L::store(x + j + 2 * m, L::sub(L::sub(u0, u1), t));
+        }
+    }
+
+    static void forward(double* x, std::size_t n, const ntt_prime& p)
+    {
+        K k(p);
+        if (n & (n - 1)) {
+            std::size_t m = n / 3;
+            radix3_forward(x, m, 0, m, p, k);
+            for (int r = 0; r < 3; ++r)
+                forward2(x + r * m, m, p.roots, k);
+        } else {
+            forward2(x, n, p.roots, k);
+        }
+    }
+
+    static void inverse(double* x, std::size_t n, const ntt_prime& p)
+    {
+        K k(p);
+        if (n & (n - 1)) {
+            std::size_t m = n / 3;
+            for (int r = 0; r < 3; ++r)
+                inverse2(x + r * m, m, p.roots, k);
+            radix3_inverse(x, m, 0, m, p, k);
+        } else {
+            inverse2(x, n, p.roots, k);
         }
     }
 
@@ -250,17 +311,8 @@ struct transforms {
             L::store(x + i, L::reduce(L::mulmod(L::load(x + i - chunk), s, k), k));
     }
 
-    // The first pass of a forward transform of size n, butterflies [j0, j1) of
-    // n / top_radix(n); the halves or quarters are then independent transforms.
-    static void forward_top(double* x, std::size_t n, std::size_t j0, std::size_t j1, const double* tw, const K& k)
-    {
-        if (vector_levels(n) % 2)
-            dif2(x, n, n, j0, j1, tw, k);
-        else
-            dif4(x, n, n, j0, j1, tw, k);
-    }
-
-    // The last pass of an inverse transform of size n, the mirror of forward_top.
+    // The last pass of an inverse transform of a power-of-two size n, butterflies
+    // [j0, j1) of n / top_radix(n), after the transforms of its halves or quarters.
     static void inverse_top(double* x, std::size_t n, std::size_t j0, std::size_t j1, const double* tw, const K& k)
     {
         if (vector_levels(n) % 2)
@@ -279,11 +331,9 @@ constexpr ntt_kernels kernels_of()
     return ntt_kernels{
         L::W,
         [](std::size_t n) -> std::size_t { return T::vector_levels(n) % 2 ? 2 : 4; },
-        [](double* x, std::size_t n, const ntt_prime& p) { T::forward(x, n, p.roots, K(p)); },
-        [](double* x, std::size_t n, const ntt_prime& p) { T::inverse(x, n, p.roots, K(p)); },
-        [](double* x, std::size_t n, std::size_t j0, std::size_t j1, const ntt_prime& p) {
-            T::forward_top(x, n, j0, j1, p.roots, K(p));
-        },
+        [](double* x, std::size_t n, const ntt_prime& p) { T::forward(x, n, p); },
+        [](double* x, std::size_t n, const ntt_prime& p) { T::inverse(x, n, p); },
+        [](double* x, std::size_t n, const ntt_prime& p) { T::inverse2(x, n, p.roots, K(p)); },
         [](double* x, std::size_t n, std::size_t j0, std::size_t j1, const ntt_prime& p) {
             T::inverse_top(x, n, j0, j1, p.roots, K(p));
         },
@@ -292,6 +342,9 @@ constexpr ntt_kernels kernels_of()
            double n_inv2, double p1_inv2) { T::garner(x, y, n, K(p1), K(p2), n_inv1, n_inv2, p1_inv2); },
         [](double* x, std::size_t count, std::size_t chunk, double step, const ntt_prime& p) {
             T::powers(x, count, chunk, step, K(p));
+        },
+        [](double* x, std::size_t m, std::size_t j0, std::size_t j1, const ntt_prime& p) {
+            T::radix3_inverse(x, m, j0, j1, p, K(p));
         },
     };
 }

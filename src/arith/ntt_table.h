@@ -3,29 +3,33 @@
 #pragma once
 #include <cstddef>
 
-// A prime below 2^49 with its reciprocal and its table of roots: roots[m/2 + j]
-// is w_m^j for every power of two m up to the transform size and j < m/2, w_m a
-// primitive m-th root of unity, each held in [-p/2, p/2] up to a few units.
+// A prime below 2^49 with its reciprocal and its roots of unity, each held in
+// [-p/2, p/2] up to a few units. roots[m/2 + j] is w_m^j for every power of two m
+// up to the transforms' power of two and j < m/2, w_m a primitive m-th root. For
+// sizes n = 3m, twiddles3 holds w_n^j then w_n^2j for j < m, and omega is w_n^m.
 struct ntt_prime {
     double p;
     double inverse; // 1/p, rounded
     const double* roots;
+    const double* twiddles3;
+    double omega;
 };
 
-// Transforms of size n, a power of two with n >= lanes^2. The forward transform
+// Transforms of size n, a power of two or three times one, with n >= lanes^2
+// (3 lanes^2 for the latter). The forward transform
 // leaves its values in an order of its own that the inverse takes back; the
 // inverse, run on forward(x) * forward(y), leaves n * (x * y)[i] mod p at index
 // (n - i) mod n, so that it needs no table of inverse roots.
 struct ntt_kernels {
     std::size_t lanes;
-    // 2 or 4: the pass that forward_top and inverse_top make splits the data
-    // into this many independent transforms of size n / top_radix(n).
+    // For a power of two n, 2 or 4: before the last pass of its inverse, the data
+    // are this many independent transforms of size n / top_radix(n).
     std::size_t (*top_radix)(std::size_t n);
     void (*forward)(double* x, std::size_t n, const ntt_prime& p);
     void (*inverse)(double* x, std::size_t n, const ntt_prime& p);
-    // Butterflies [j0, j1) of the first forward pass (j1 <= n / top_radix(n)).
-    void (*forward_top)(double* x, std::size_t n, std::size_t j0, std::size_t j1, const ntt_prime& p);
-    // Butterflies [j0, j1) of the last inverse pass.
+    // The inverse of a power-of-two size alone (a third of a size 3m).
+    void (*inverse_power_of_two)(double* x, std::size_t n, const ntt_prime& p);
+    // Butterflies [j0, j1) of the last pass of inverse_power_of_two (j1 <= n / top_radix(n)).
     void (*inverse_top)(double* x, std::size_t n, std::size_t j0, std::size_t j1, const ntt_prime& p);
     // x <- x * y mod p, elementwise (n a multiple of lanes).
     void (*pointwise)(double* x, const double* y, std::size_t n, const ntt_prime& p);
@@ -36,6 +40,9 @@ struct ntt_kernels {
     // x[i] <- x[i - chunk] * step mod p for chunk <= i < count (chunk and count
     // multiples of lanes), each within (-p/2, p/2] up to rounding.
     void (*powers)(double* x, std::size_t count, std::size_t chunk, double step, const ntt_prime& p);
+    // Butterflies [j0, j1) of the last inverse pass of a size 3m, after the
+    // inverses of its thirds.
+    void (*radix3_inverse)(double* x, std::size_t m, std::size_t j0, std::size_t j1, const ntt_prime& p);
 };
 
 // The kernels of each instruction set; the vector ones only run where the
