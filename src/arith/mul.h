@@ -5,10 +5,22 @@
 
 #include "arith/ntt.h"
 
+// From this many limbs in both operands on, a product's scratch is tens of
+// megabytes: such products are best made one at a time, each on both cores.
+constexpr std::size_t one_at_a_time_limbs = std::size_t(1) << 16;
+
 // r <- x * y; r may be x or y. With threads = 2 a large product uses both cores.
-void multiply(mpz_class& r, const mpz_class& x, const mpz_class& y, unsigned threads = 1);
+void multiply(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, unsigned threads = 1);
+inline void multiply(mpz_class& r, const mpz_class& x, const mpz_class& y, unsigned threads = 1)
+{
+    multiply(r.get_mpz_t(), x.get_mpz_t(), y.get_mpz_t(), threads);
+}
 
 // The same through a given path of the transforms for every size from
 // min_limbs on, for the tests.
-void multiply_by(mpz_class& r, const mpz_class& x, const mpz_class& y, ntt_path path, std::size_t min_limbs,
-                 unsigned threads);
+void multiply_by(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, ntt_path path, std::size_t min_limbs, unsigned threads);
+inline void multiply_by(mpz_class& r, const mpz_class& x, const mpz_class& y, ntt_path path, std::size_t min_limbs,
+                        unsigned threads)
+{
+    multiply_by(r.get_mpz_t(), x.get_mpz_t(), y.get_mpz_t(), path, min_limbs, threads);
+}

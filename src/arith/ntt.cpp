@@ -5,10 +5,10 @@
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
-#include <new>
-#include <thread>
 
 #include "arith/ntt_table.h"
+#include "common/ending.h"
+#include "common/threads.h"
 
 namespace {
 
@@ -50,24 +50,65 @@ void fill_powers(const ntt_kernels& k, double* x, std::size_t count, const ntt_p
     k.powers(x, count, chunk, centred(v, p), prime);
 }
 
+// Roots are tabulated up to this power of two; the levels above take theirs
+// as products of two table entries, which spares a table as large as the data.
+constexpr std::size_t table_limit = std::size_t(1) << 16;
+constexpr std::size_t least_stride = 1024;
+
+// The largest power of two that divides n (n itself, or n / 3).
+std::size_t power_of_two_part(std::size_t n)
+{
+    return n & (n - 1) ? n / 3 : n;
+}
+
+struct root_layout {
+    std::size_t top, stride, fine_levels, stride3, doubles;
+};
+
+root_layout layout_for(std::size_t n)
+{
+    root_layout r{};
+    std::size_t m = power_of_two_part(n);
+    r.top = m < table_limit ? m : table_limit;
+    r.stride = m / r.top > least_stride ? m / r.top : least_stride;
+    while ((r.top << r.fine_levels) < m)
+        ++r.fine_levels;
+    r.doubles = r.top + r.fine_levels * r.stride;
+    if (m != n) {
+        r.stride3 = m < least_stride ? m : least_stride;
+        r.doubles += 2 * (r.stride3 + m / r.stride3);
+    }
+    return r;
+}
+
 // The roots of prime p (primitive root g) for transforms of size n, in table
-// (n doubles); see ntt_prime.
+// (layout_for(n).doubles of them); see ntt_prime.
 ntt_prime prime_for(const ntt_kernels& k, double* table, std::size_t n, u64 p, u64 g)
 {
-    ntt_prime prime{static_cast<double>(p), 1.0 / static_cast<double>(p), table, nullptr, 0};
+    root_layout r = layout_for(n);
+    ntt_prime prime{static_cast<double>(p), 1.0 / static_cast<double>(p), table, r.top, table + r.top, r.stride,
+                    nullptr, r.stride3, 0};
+    std::size_t m = power_of_two_part(n);
     u64 w = pow_mod(g, (p - 1) / n, p);
-    std::size_t m = n;
-    if (n & (n - 1)) {
-        m = n / 3;
-        prime.twiddles3 = table + m;
-        fill_powers(k, table + m, m, prime, w, p);
-        fill_powers(k, table + 2 * m, m, prime, mul_mod(w, w, p), p);
+    if (m != n) {
+        double* t = table + r.top + r.fine_levels * r.stride;
+        prime.twiddles3 = t;
+        for (u64 v : {w, mul_mod(w, w, p)}) {
+            fill_powers(k, t, r.stride3, prime, v, p);
+            fill_powers(k, t + r.stride3, m / r.stride3, prime, pow_mod(v, r.stride3, p), p);
+            t += r.stride3 + m / r.stride3;
+        }
         prime.omega = centred(pow_mod(w, m, p), p);
         w = pow_mod(w, 3, p);
     }
-    fill_powers(k, table + m / 2, m / 2, prime, w, p);
+    // w is now a primitive m-th root: the fine roots of the levels above the table.
+    for (std::size_t level = r.fine_levels; level > 0; --level) {
+        fill_powers(k, table + r.top + (level - 1) * r.stride, r.stride, prime, w, p);
+        w = mul_mod(w, w, p);
+    }
+    fill_powers(k, table + r.top / 2, r.top / 2, prime, w, p);
     // w_j^i = w_2j^2i.
-    for (std::size_t j = m / 2; j >= 2; j /= 2)
+    for (std::size_t j = r.top / 2; j >= 2; j /= 2)
         for (std::size_t i = 0; i < j / 2; ++i)
             table[j / 2 + i] = table[j + 2 * i];
     return prime;
@@ -181,14 +222,14 @@ public:
         if (bytes_ < huge) {
             data_ = static_cast<double*>(std::malloc(bytes_));
             if (!data_)
-                throw std::bad_alloc();
+                end_out_of_memory(bytes_);
             return;
         }
         // Whole huge pages: a tail of small ones would fault page by page.
         mapped_ = (bytes_ + huge - 1) / huge * huge + huge;
         void* p = mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED)
-            throw std::bad_alloc();
+            end_out_of_memory(mapped_);
         base_ = p;
         auto at = (reinterpret_cast<std::uintptr_t>(p) + huge - 1) & ~(huge - 1);
         data_ = reinterpret_cast<double*>(at);
@@ -212,17 +253,15 @@ private:
     double* data_ = nullptr;
 };
 
-// Runs first(0) here and, with two threads, first(1) beside it; joins.
+// body(t, parts) for t < parts: parts = 1 here, or parts = 2 with body(1, 2) on a
+// second thread.
 template <class F>
 void on_threads(unsigned threads, F body)
 {
-    if (threads < 2) {
+    if (threads < 2)
         body(0u, 1u);
-        return;
-    }
-    std::thread other([&body] { body(1u, 2u); });
-    body(0u, 2u);
-    other.join();
+    else
+        both([&body] { body(0u, 2u); }, [&body] { body(1u, 2u); });
 }
 
 // The inverse of a power-of-two size n: its independent parts on both threads,
@@ -309,7 +348,7 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
         return;
     }
     // Residues of both primes, the second operand's transform, the roots.
-    scratch space(4 * s.n);
+    scratch space(3 * s.n + layout_for(s.n).doubles);
     double *x1 = space.get(), *x2 = x1 + s.n, *y = x2 + s.n, *roots = y + s.n;
 
     ntt_prime p1 = prime_for(k, roots, s.n, prime1, root1);

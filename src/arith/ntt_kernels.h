@@ -3,8 +3,8 @@
 //
 // Residues are doubles holding exact integers. A product x*w is split exactly
 // into h + l by a fused multiply-add, and the quotient by p is rounded from
-// h * (1/p); with |x| <= 2^52 and |w| <= p/2 the remainder x*w - q*p is exact
-// and lies within 1.25 p. Transform data stay within 2p (forward) or 4p
+// h * (1/p); with |x| <= 2^52 and |w| <= 0.55p the remainder x*w - q*p is exact
+// and lies within 1.35 p. Transform data stay within 2p (forward) or 4p
 // (inverse) between passes; sums that would outgrow that are reduced.
 //
 // L provides: V, W (lanes), load, store, set1, add, sub, mulmod(x, w, k),
@@ -22,37 +22,63 @@ struct transforms {
     static constexpr std::size_t W = L::W;
     using K = typename L::prime;
 
+    // The roots w_m^j of one level m, read from the table or, for the levels
+    // above it, as the product of a fine root (j mod stride) and a coarse one
+    // (j / stride) from the table. The product is within 0.55p.
+    struct level_roots {
+        const double *table, *fine, *coarse;
+        std::size_t stride;
+
+        level_roots(const ntt_prime& p, std::size_t m)
+            : table(p.roots + m / 2), fine(nullptr), coarse(nullptr), stride(p.stride)
+        {
+            if (m > p.table_top) {
+                std::size_t level = 0;
+                while ((p.table_top << (level + 1)) < m)
+                    ++level;
+                fine = p.fine + level * stride;
+                coarse = p.roots + m / stride / 2;
+            }
+        }
+        // w_m^j, ..., w_m^(j+W-1); j is a multiple of W.
+        V at(std::size_t j, const K& k) const
+        {
+            if (!fine)
+                return L::load(table + j);
+            return L::mulmod(L::load(fine + j % stride), L::set1(coarse[j / stride]), k);
+        }
+    };
+
     // Decimation in frequency, one level: butterflies j in [j0, j1) of each block
     // of size m over [x, x + len) (j1 <= m/2).
-    static void dif2(double* x, std::size_t len, std::size_t m, std::size_t j0, std::size_t j1, const double* tw,
+    static void dif2(double* x, std::size_t len, std::size_t m, std::size_t j0, std::size_t j1, const ntt_prime& p,
                      const K& k)
     {
         std::size_t h = m / 2;
-        const double* t = tw + h;
+        level_roots t(p, m);
         for (std::size_t b = 0; b < len; b += m)
             for (std::size_t j = j0; j < j1; j += W) {
                 V u = L::load(x + b + j), v = L::load(x + b + j + h);
                 L::store(x + b + j, L::reduce(L::add(u, v), k));
-                L::store(x + b + j + h, L::mulmod(L::sub(u, v), L::load(t + j), k));
+                L::store(x + b + j + h, L::mulmod(L::sub(u, v), t.at(j, k), k));
             }
     }
 
     // Two levels at once, for butterflies j in [j0, j1) of each block (j1 <= m/4).
-    static void dif4(double* x, std::size_t len, std::size_t m, std::size_t j0, std::size_t j1, const double* tw,
+    static void dif4(double* x, std::size_t len, std::size_t m, std::size_t j0, std::size_t j1, const ntt_prime& p,
                      const K& k)
     {
         std::size_t q = m / 4;
-        const double* t1 = tw + m / 2; // w_m^j
-        const double* t2 = tw + q;     // w_{m/2}^j
+        level_roots t1(p, m), t2(p, m / 2);
         for (std::size_t b = 0; b < len; b += m) {
             double* y = x + b;
             for (std::size_t j = j0; j < j1; j += W) {
                 V x0 = L::load(y + j), x1 = L::load(y + j + q), x2 = L::load(y + j + 2 * q),
                   x3 = L::load(y + j + 3 * q);
                 V a0 = L::add(x0, x2), a1 = L::add(x1, x3);
-                V a2 = L::mulmod(L::sub(x0, x2), L::load(t1 + j), k);
-                V a3 = L::mulmod(L::sub(x1, x3), L::load(t1 + j + q), k);
-                V w = L::load(t2 + j);
+                V a2 = L::mulmod(L::sub(x0, x2), t1.at(j, k), k);
+                V a3 = L::mulmod(L::sub(x1, x3), t1.at(j + q, k), k);
+                V w = t2.at(j, k);
                 L::store(y + j, L::reduce(L::add(a0, a1), k));
                 L::store(y + j + q, L::mulmod(L::sub(a0, a1), w, k));
                 L::store(y + j + 2 * q, L::add(a2, a3));
@@ -62,37 +88,36 @@ struct transforms {
     }
 
     // Decimation in time with the forward roots: the mirror of dif2.
-    static void dit2(double* x, std::size_t len, std::size_t m, std::size_t j0, std::size_t j1, const double* tw,
+    static void dit2(double* x, std::size_t len, std::size_t m, std::size_t j0, std::size_t j1, const ntt_prime& p,
                      const K& k)
     {
         std::size_t h = m / 2;
-        const double* t = tw + h;
+        level_roots t(p, m);
         for (std::size_t b = 0; b < len; b += m)
             for (std::size_t j = j0; j < j1; j += W) {
                 V u = L::reduce(L::load(x + b + j), k);
-                V v = L::mulmod(L::load(x + b + j + h), L::load(t + j), k);
+                V v = L::mulmod(L::load(x + b + j + h), t.at(j, k), k);
                 L::store(x + b + j, L::add(u, v));
                 L::store(x + b + j + h, L::sub(u, v));
             }
     }
 
     // The mirror of dif4.
-    static void dit4(double* x, std::size_t len, std::size_t m, std::size_t j0, std::size_t j1, const double* tw,
+    static void dit4(double* x, std::size_t len, std::size_t m, std::size_t j0, std::size_t j1, const ntt_prime& p,
                      const K& k)
     {
         std::size_t q = m / 4;
-        const double* t1 = tw + m / 2;
-        const double* t2 = tw + q;
+        level_roots t1(p, m), t2(p, m / 2);
         for (std::size_t b = 0; b < len; b += m) {
             double* y = x + b;
             for (std::size_t j = j0; j < j1; j += W) {
-                V w = L::load(t2 + j);
+                V w = t2.at(j, k);
                 V y0 = L::reduce(L::load(y + j), k), y2 = L::reduce(L::load(y + j + 2 * q), k);
                 V t = L::mulmod(L::load(y + j + q), w, k);
                 V u = L::mulmod(L::load(y + j + 3 * q), w, k);
                 V a0 = L::add(y0, t), a1 = L::sub(y0, t), a2 = L::add(y2, u), a3 = L::sub(y2, u);
-                V s = L::mulmod(a2, L::load(t1 + j), k);
-                V r = L::mulmod(a3, L::load(t1 + j + q), k);
+                V s = L::mulmod(a2, t1.at(j, k), k);
+                V r = L::mulmod(a3, t1.at(j + q, k), k);
                 L::store(y + j, L::add(a0, s));
                 L::store(y + j + 2 * q, L::sub(a0, s));
                 L::store(y + j + q, L::add(a1, r));
@@ -157,62 +182,80 @@ struct transforms {
     }
 
     // A whole transform of the block x[0, m), cache resident.
-    static void forward_block(double* x, std::size_t m, const double* tw, const K& k)
+    static void forward_block(double* x, std::size_t m, const ntt_prime& p, const K& k)
     {
         std::size_t s = m;
         if (vector_levels(m) % 2) {
-            dif2(x, m, s, 0, s / 2, tw, k);
+            dif2(x, m, s, 0, s / 2, p, k);
             s /= 2;
         }
         for (; s >= 4 * W; s /= 4)
-            dif4(x, m, s, 0, s / 4, tw, k);
-        bottom_forward(x, m, tw, k);
+            dif4(x, m, s, 0, s / 4, p, k);
+        bottom_forward(x, m, p.roots, k);
     }
 
-    static void inverse_block(double* x, std::size_t m, const double* tw, const K& k)
+    static void inverse_block(double* x, std::size_t m, const ntt_prime& p, const K& k)
     {
-        bottom_inverse(x, m, tw, k);
+        bottom_inverse(x, m, p.roots, k);
         unsigned v = vector_levels(m);
         std::size_t s = 4 * W;
         for (unsigned i = 0; i < v / 2; ++i, s *= 4)
-            dit4(x, m, s, 0, s / 4, tw, k);
+            dit4(x, m, s, 0, s / 4, p, k);
         if (v % 2)
-            dit2(x, m, m, 0, m / 2, tw, k);
+            dit2(x, m, m, 0, m / 2, p, k);
     }
 
     // Blocks of this many residues are transformed whole in the caches.
     static constexpr std::size_t block = std::size_t(1) << 13;
 
     // Transforms of a power-of-two size m.
-    static void forward2(double* x, std::size_t m, const double* tw, const K& k)
+    static void forward2(double* x, std::size_t m, const ntt_prime& p, const K& k)
     {
         if (m <= block) {
-            forward_block(x, m, tw, k);
+            forward_block(x, m, p, k);
         } else if (vector_levels(m) % 2) {
-            dif2(x, m, m, 0, m / 2, tw, k);
-            forward2(x, m / 2, tw, k);
-            forward2(x + m / 2, m / 2, tw, k);
+            dif2(x, m, m, 0, m / 2, p, k);
+            forward2(x, m / 2, p, k);
+            forward2(x + m / 2, m / 2, p, k);
         } else {
-            dif4(x, m, m, 0, m / 4, tw, k);
+            dif4(x, m, m, 0, m / 4, p, k);
             for (int i = 0; i < 4; ++i)
-                forward2(x + i * (m / 4), m / 4, tw, k);
+                forward2(x + i * (m / 4), m / 4, p, k);
         }
     }
 
-    static void inverse2(double* x, std::size_t m, const double* tw, const K& k)
+    static void inverse2(double* x, std::size_t m, const ntt_prime& p, const K& k)
     {
         if (m <= block) {
-            inverse_block(x, m, tw, k);
+            inverse_block(x, m, p, k);
         } else if (vector_levels(m) % 2) {
-            inverse2(x, m / 2, tw, k);
-            inverse2(x + m / 2, m / 2, tw, k);
-            dit2(x, m, m, 0, m / 2, tw, k);
+            inverse2(x, m / 2, p, k);
+            inverse2(x + m / 2, m / 2, p, k);
+            dit2(x, m, m, 0, m / 2, p, k);
         } else {
             for (int i = 0; i < 4; ++i)
-                inverse2(x + i * (m / 4), m / 4, tw, k);
-            dit4(x, m, m, 0, m / 4, tw, k);
+                inverse2(x + i * (m / 4), m / 4, p, k);
+            dit4(x, m, m, 0, m / 4, p, k);
         }
     }
+
+    // The twiddles w_3m^j and w_3m^2j of the radix-3 pass, each the product of a
+    // fine and a coarse root (see ntt_prime).
+    struct thirds {
+        const double* t;
+        std::size_t stride, coarse;
+
+        thirds(const ntt_prime& p, std::size_t m) : t(p.twiddles3), stride(p.stride3), coarse(m / p.stride3) {}
+        V once(std::size_t j, const K& k) const
+        {
+            return L::mulmod(L::load(t + j % stride), L::set1(t[stride + j / stride]), k);
+        }
+        V twice(std::size_t j, const K& k) const
+        {
+            const double* u = t + stride + coarse;
+            return L::mulmod(L::load(u + j % stride), L::set1(u[stride + j / stride]), k);
+        }
+    };
 
     // Sizes 3m: a radix-3 pass over thirds x0, x1, x2 (butterflies [j0, j1)),
     // y_r = w^(j r) sum_t omega^(t r) x_t, omega = w^m, with omega^2 = -1 - omega;
@@ -220,14 +263,14 @@ struct transforms {
     static void radix3_forward(double* x, std::size_t m, std::size_t j0, std::size_t j1, const ntt_prime& p,
                                const K& k)
     {
-        const double *w1 = p.twiddles3, *w2 = p.twiddles3 + m;
+        thirds w(p, m);
         V omega = L::set1(p.omega);
         for (std::size_t j = j0; j < j1; j += W) {
             V x0 = L::load(x + j), x1 = L::load(x + j + m), x2 = L::load(x + j + 2 * m);
             V t = L::mulmod(L::sub(x1, x2), omega, k);
             L::store(x + j, L::reduce(L::add(L::add(x0, x1), x2), k));
-            L::store(x + j + m, L::mulmod(L::add(L::sub(x0, x2), t), L::load(w1 + j), k));
-            L::store(x + j + 2 * m, L::mulmod(L::sub(L::sub(x0, x1), t), L::load(w2 + j), k));
+            L::store(x + j + m, L::mulmod(L::add(L::sub(x0, x2), t), w.once(j, k), k));
+            L::store(x + j + 2 * m, L::mulmod(L::sub(L::sub(x0, x1), t), w.twice(j, k), k));
         }
     }
 
@@ -235,12 +278,12 @@ struct transforms {
     static void radix3_inverse(double* x, std::size_t m, std::size_t j0, std::size_t j1, const ntt_prime& p,
                                const K& k)
     {
-        const double *w1 = p.twiddles3, *w2 = p.twiddles3 + m;
+        thirds w(p, m);
         V omega = L::set1(p.omega);
         for (std::size_t j = j0; j < j1; j += W) {
             V u0 = L::reduce(L::load(x + j), k);
-            V u1 = L::mulmod(L::load(x + j + m), L::load(w1 + j), k);
-            V u2 = L::mulmod(L::load(x + j + 2 * m), L::load(w2 + j), k);
+            V u1 = L::mulmod(L::load(x + j + m), w.once(j, k), k);
+            V u2 = L::mulmod(L::load(x + j + 2 * m), w.twice(j, k), k);
             V t = L::mulmod(L::sub(u1, u2), omega, k);
             L::store(x + j, L::add(L::add(u0, u1), u2));
             L::store(x + j + m, L::add(L::sub(u0, u2), t));
@@ -255,9 +298,9 @@ struct transforms {
             std::size_t m = n / 3;
             radix3_forward(x, m, 0, m, p, k);
             for (int r = 0; r < 3; ++r)
-                forward2(x + r * m, m, p.roots, k);
+                forward2(x + r * m, m, p, k);
         } else {
-            forward2(x, n, p.roots, k);
+            forward2(x, n, p, k);
         }
     }
 
@@ -267,10 +310,10 @@ struct transforms {
         if (n & (n - 1)) {
             std::size_t m = n / 3;
             for (int r = 0; r < 3; ++r)
-                inverse2(x + r * m, m, p.roots, k);
+                inverse2(x + r * m, m, p, k);
             radix3_inverse(x, m, 0, m, p, k);
         } else {
-            inverse2(x, n, p.roots, k);
+            inverse2(x, n, p, k);
         }
     }
 
@@ -313,12 +356,13 @@ struct transforms {
 
     // The last pass of an inverse transform of a power-of-two size n, butterflies
     // [j0, j1) of n / top_radix(n), after the transforms of its halves or quarters.
-    static void inverse_top(double* x, std::size_t n, std::size_t j0, std::size_t j1, const double* tw, const K& k)
+    static void inverse_top(double* x, std::size_t n, std::size_t j0, std::size_t j1, const ntt_prime& p,
+                            const K& k)
     {
         if (vector_levels(n) % 2)
-            dit2(x, n, n, j0, j1, tw, k);
+            dit2(x, n, n, j0, j1, p, k);
         else
-            dit4(x, n, n, j0, j1, tw, k);
+            dit4(x, n, n, j0, j1, p, k);
     }
 };
 
@@ -333,9 +377,9 @@ constexpr ntt_kernels kernels_of()
         [](std::size_t n) -> std::size_t { return T::vector_levels(n) % 2 ? 2 : 4; },
         [](double* x, std::size_t n, const ntt_prime& p) { T::forward(x, n, p); },
         [](double* x, std::size_t n, const ntt_prime& p) { T::inverse(x, n, p); },
-        [](double* x, std::size_t n, const ntt_prime& p) { T::inverse2(x, n, p.roots, K(p)); },
+        [](double* x, std::size_t n, const ntt_prime& p) { T::inverse2(x, n, p, K(p)); },
         [](double* x, std::size_t n, std::size_t j0, std::size_t j1, const ntt_prime& p) {
-            T::inverse_top(x, n, j0, j1, p.roots, K(p));
+            T::inverse_top(x, n, j0, j1, p, K(p));
         },
         [](double* x, const double* y, std::size_t n, const ntt_prime& p) { T::pointwise(x, y, n, K(p)); },
         [](double* x, double* y, std::size_t n, const ntt_prime& p1, const ntt_prime& p2, double n_inv1,

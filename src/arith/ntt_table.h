@@ -4,14 +4,21 @@
 #include <cstddef>
 
 // A prime below 2^49 with its reciprocal and its roots of unity, each held in
-// [-p/2, p/2] up to a few units. roots[m/2 + j] is w_m^j for every power of two m
-// up to the transforms' power of two and j < m/2, w_m a primitive m-th root. For
-// sizes n = 3m, twiddles3 holds w_n^j then w_n^2j for j < m, and omega is w_n^m.
+// [-p/2, p/2] up to a few units; w_m is a primitive m-th root.
+// - roots[m/2 + j] = w_m^j for the powers of two m <= table_top and j < m/2.
+// - Above: w_m^j = fine_m[j mod stride] * w_(m/stride)^(j / stride), with fine_m
+//   at fine + stride * (log2(m / table_top) - 1); m / stride <= table_top.
+// - Sizes n = 3m: w_n^j = t[j mod s] * t[s + j / s] and w_n^2j = u[j mod s] *
+//   u[s + j / s], with t = twiddles3, s = stride3, u = t + s + m / s; omega = w_n^m.
 struct ntt_prime {
     double p;
     double inverse; // 1/p, rounded
     const double* roots;
+    std::size_t table_top;
+    const double* fine;
+    std::size_t stride;
     const double* twiddles3;
+    std::size_t stride3;
     double omega;
 };
 

@@ -2,10 +2,15 @@
 
 #include <cstring>
 
+#include "arith/mul.h"
 #include "common/threads.h"
 
 void multiply_on_two_threads(mpz_class& r, const mpz_class& x, const mpz_class& y)
 {
+    if (mpz_size(x.get_mpz_t()) >= one_at_a_time_limbs && mpz_size(y.get_mpz_t()) >= one_at_a_time_limbs) {
+        multiply(r, x, y, 2);
+        return;
+    }
     // y = high * 2^(half limbs) + low, both parts read in place from y's limbs.
     mp_size_t n = static_cast<mp_size_t>(mpz_size(y.get_mpz_t()));
     mp_size_t half = n / 2;
@@ -15,8 +20,8 @@ void multiply_on_two_threads(mpz_class& r, const mpz_class& x, const mpz_class& 
     mpz_srcptr low = mpz_roinit_n(low_view, limbs, sign * half);
     mpz_srcptr high = mpz_roinit_n(high_view, limbs + half, sign * (n - half));
     mpz_class lower;
-    both([&] { mpz_mul(r.get_mpz_t(), x.get_mpz_t(), high); },
-         [&] { mpz_mul(lower.get_mpz_t(), x.get_mpz_t(), low); });
+    both([&] { multiply(r.get_mpz_t(), x.get_mpz_t(), high); },
+         [&] { multiply(lower.get_mpz_t(), x.get_mpz_t(), low); });
     mpz_mul_2exp(r.get_mpz_t(), r.get_mpz_t(), static_cast<mp_bitcnt_t>(half) * GMP_NUMB_BITS);
     r += lower;
 }

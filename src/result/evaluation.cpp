@@ -4,6 +4,7 @@
 #include <iostream>
 #include <string>
 
+#include "arith/mul.h"
 #include "arith/parallel.h"
 #include "common/clock.h"
 #include "common/globals.h"
@@ -88,7 +89,7 @@ void approximation(last_phase& r, double start)
         release(r.A.a);
         // The division runs on one thread: the other core makes Y meanwhile.
         both([&r] { mpz_tdiv_q(r.T.get_mpz_t(), r.X.get_mpz_t(), r.D.get_mpz_t()); }, [&r] {
-            r.Y = r.power * r.next;
+            multiply(r.Y, r.power, r.next);
             release(r.next);
             release(r.power);
         });

@@ -1,5 +1,6 @@
 #include "splitting/affine.h"
 
+#include "arith/mul.h"
 #include "common/threads.h"
 
 affine& affine::operator=(affine&& other) noexcept
@@ -12,27 +13,38 @@ affine& affine::operator=(affine&& other) noexcept
 
 void affine::compose(const affine& other)
 {
-    a *= other.c;
-    mpz_class t = b * other.a;
+    multiply(a, a, other.c);
+    mpz_class t;
+    multiply(t, b, other.a);
     a += t;
-    b *= other.b;
-    c *= other.c;
+    multiply(b, b, other.b);
+    multiply(c, c, other.c);
 }
 
 void compose_on_two_threads(affine& P, const affine& Q)
 {
+    if (mpz_size(Q.c.get_mpz_t()) >= one_at_a_time_limbs && mpz_size(P.b.get_mpz_t()) >= one_at_a_time_limbs) {
+        multiply(P.a, P.a, Q.c, 2);
+        mpz_class t;
+        multiply(t, P.b, Q.a, 2);
+        P.a += t;
+        multiply(P.b, P.b, Q.b, 2);
+        multiply(P.c, P.c, Q.c, 2);
+        return;
+    }
     // Both sides read P.b: the new b is held apart until this side has used the old
     // one. Otherwise each side writes only members that the other does not read.
     mpz_class b;
     both(
         [&P, &Q] {
-            P.a *= Q.c;
-            mpz_class t = P.b * Q.a;
+            multiply(P.a, P.a, Q.c);
+            mpz_class t;
+            multiply(t, P.b, Q.a);
             P.a += t;
         },
         [&P, &Q, &b] {
-            b = P.b * Q.b;
-            P.c *= Q.c;
+            multiply(b, P.b, Q.b);
+            multiply(P.c, P.c, Q.c);
         });
     P.b.swap(b);
 }
