@@ -5,10 +5,48 @@
 #include "arith/mul.h"
 #include "common/threads.h"
 
+namespace {
+
+// r <- x * y for |y| >= |x| > 0 in limbs, y cut into pieces of about |x| limbs
+// whose products are made one after the other on both cores and added into r:
+// the transforms' scratch is then that of a balanced product of x's size, not of
+// the whole. r is neither x nor y.
+void multiply_by_pieces(mpz_class& r, const mpz_class& x, const mpz_class& y)
+{
+    std::size_t xn = mpz_size(x.get_mpz_t()), yn = mpz_size(y.get_mpz_t());
+    std::size_t pieces = yn / xn, piece = (yn + pieces - 1) / pieces;
+    mp_limb_t* out = mpz_limbs_write(r.get_mpz_t(), static_cast<mp_size_t>(xn + yn));
+    std::memset(out, 0, (xn + yn) * sizeof(mp_limb_t));
+    const mp_limb_t* limbs = mpz_limbs_read(y.get_mpz_t());
+    mpz_t x_view;
+    mpz_srcptr x_abs = mpz_roinit_n(x_view, mpz_limbs_read(x.get_mpz_t()), static_cast<mp_size_t>(xn));
+    mpz_class part;
+    for (std::size_t at = 0; at < yn; at += piece) {
+        std::size_t len = at + piece < yn ? piece : yn - at;
+        mpz_t view;
+        multiply(part.get_mpz_t(), x_abs, mpz_roinit_n(view, limbs + at, static_cast<mp_size_t>(len)), 2);
+        std::size_t pn = mpz_size(part.get_mpz_t());
+        if (pn > 0)
+            mpn_add(out + at, out + at, xn + yn - at, mpz_limbs_read(part.get_mpz_t()), static_cast<mp_size_t>(pn));
+    }
+    std::size_t size = xn + yn;
+    while (size > 0 && out[size - 1] == 0)
+        --size;
+    mpz_limbs_finish(r.get_mpz_t(), mpz_sgn(x.get_mpz_t()) * mpz_sgn(y.get_mpz_t()) * static_cast<mp_size_t>(size));
+}
+
+} // namespace
+
 void multiply_on_two_threads(mpz_class& r, const mpz_class& x, const mpz_class& y)
 {
-    if (mpz_size(x.get_mpz_t()) >= one_at_a_time_limbs && mpz_size(y.get_mpz_t()) >= one_at_a_time_limbs) {
-        multiply(r, x, y, 2);
+    std::size_t xn = mpz_size(x.get_mpz_t()), yn = mpz_size(y.get_mpz_t());
+    if (xn >= one_at_a_time_limbs && yn >= one_at_a_time_limbs) {
+        if (yn >= 2 * xn)
+            multiply_by_pieces(r, x, y);
+        else if (xn >= 2 * yn)
+            multiply_by_pieces(r, y, x);
+        else
+            multiply(r, x, y, 2);
         return;
     }
     // y = high * 2^(half limbs) + low, both parts read in place from y's limbs.

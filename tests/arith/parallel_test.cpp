@@ -37,4 +37,19 @@ TEST(Parallel, SplitProductAndDecimalsMatchGmp)
             EXPECT_EQ(decimal_string(x, split), x.get_str(10)) << "split from " << split;
 }
 
+TEST(Parallel, LargeUnbalancedProductsByPiecesMatchGmp)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(99);
+    const unsigned long limb_bits = 64, x_limbs = 70000;
+    mpz_class x = rng.get_z_bits(x_limbs * limb_bits) | (mpz_class(1) << (x_limbs * limb_bits - 1));
+    // A long y with a whole piece of zero limbs in its middle, and a negative one.
+    mpz_class y = (rng.get_z_bits(x_limbs * limb_bits) << (2 * x_limbs * limb_bits)) + rng.get_z_bits(50000);
+    for (const auto& [p, q] : {std::pair{x, y}, {y, -x}, {-x, mpz_class(x * 3 / 2)}}) {
+        mpz_class r;
+        multiply_on_two_threads(r, p, q);
+        EXPECT_EQ(r, p * q) << mpz_size(p.get_mpz_t()) << " by " << mpz_size(q.get_mpz_t()) << " limbs";
+    }
+}
+
 } // namespace
