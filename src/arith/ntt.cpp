@@ -15,16 +15,12 @@ namespace {
 using u64 = std::uint64_t;
 using u128 = unsigned __int128;
 
-// Two primes below 2^49 of the form k * 3 * 2^33 + 1 with a primitive root of each.
-constexpr u64 prime1 = 562941363486721, root1 = 13;
-constexpr u64 prime2 = 562477507018753, root2 = 10;
-
-u64 mul_mod(u64 a, u64 b, u64 p)
+constexpr u64 mul_mod(u64 a, u64 b, u64 p)
 {
     return static_cast<u64>(static_cast<u128>(a) * b % p);
 }
 
-u64 pow_mod(u64 a, u64 e, u64 p)
+constexpr u64 pow_mod(u64 a, u64 e, u64 p)
 {
     u64 r = 1;
     for (; e; e >>= 1, a = mul_mod(a, a, p))
@@ -33,21 +29,56 @@ u64 pow_mod(u64 a, u64 e, u64 p)
     return r;
 }
 
+// What the transforms need of a prime p = k * 3 * 2^33 + 1 with primitive root g,
+// computed once by the compiler: roots of unity of orders 2^i and 3 * 2^i, and
+// the inverses of 2^i and 3.
+struct prime_constants {
+    u64 p;
+    u64 root2[34], root3[34], inverse2[34], inverse3;
+
+    constexpr prime_constants(u64 prime, u64 g) : p(prime), root2(), root3(), inverse2(), inverse3()
+    {
+        for (int i = 0; i < 34; ++i) {
+            root2[i] = pow_mod(g, (p - 1) >> i, p);
+            root3[i] = pow_mod(g, (p - 1) / 3 >> i, p);
+            inverse2[i] = pow_mod((p + 1) / 2, static_cast<u64>(i), p);
+        }
+        inverse3 = pow_mod(3, p - 2, p);
+    }
+};
+
+// Two primes below 2^49 with primitive roots 13 and 10.
+constexpr prime_constants prime1(562941363486721, 13), prime2(562477507018753, 10);
+constexpr u64 prime1_inverse_mod_prime2 = pow_mod(prime1.p % prime2.p, prime2.p - 2, prime2.p);
+static_assert(mul_mod(prime1_inverse_mod_prime2, prime1.p, prime2.p) == 1);
+// A primitive root is no square: its power (p - 1)/2 is -1.
+static_assert(prime1.root2[1] == prime1.p - 1 && prime2.root2[1] == prime2.p - 1);
+
 // The residue v in (-p/2, p/2], as a double.
 double centred(u64 v, u64 p)
 {
     return v > p / 2 ? -static_cast<double>(p - v) : static_cast<double>(v);
 }
 
-// x[0, count) <- w^0, w^1, ... mod p: the first powers one by one, the rest by
-// independent chains of products.
+// x[0, count) <- w^0, w^1, ... mod p: the first powers one by one (Shoup's
+// products by the fixed w), the rest by independent chains of vector products.
 void fill_powers(const ntt_kernels& k, double* x, std::size_t count, const ntt_prime& prime, u64 w, u64 p)
 {
     std::size_t chunk = 4 * k.lanes < count ? 4 * k.lanes : count;
-    u64 v = 1;
-    for (std::size_t j = 0; j < chunk; ++j, v = mul_mod(v, w, p))
+    u64 w_shoup = static_cast<u64>((static_cast<u128>(w) << 64) / p), v = 1;
+    for (std::size_t j = 0; j < chunk; ++j) {
         x[j] = centred(v, p);
+        u64 q = static_cast<u64>((static_cast<u128>(v) * w_shoup) >> 64);
+        v = v * w - q * p;
+        if (v >= p)
+            v -= p;
+    }
     k.powers(x, count, chunk, centred(v, p), prime);
+}
+
+unsigned log2_of(std::size_t power_of_two)
+{
+    return static_cast<unsigned>(std::countr_zero(power_of_two));
 }
 
 // Roots are tabulated up to this power of two; the levels above take theirs
@@ -75,43 +106,53 @@ root_layout layout_for(std::size_t n)
         ++r.fine_levels;
     r.doubles = r.top + r.fine_levels * r.stride;
     if (m != n) {
-        r.stride3 = m < least_stride ? m : least_stride;
+        r.stride3 = m / 2 < least_stride ? m / 2 : least_stride;
         r.doubles += 2 * (r.stride3 + m / r.stride3);
     }
     return r;
 }
 
-// The roots of prime p (primitive root g) for transforms of size n, in table
-// (layout_for(n).doubles of them); see ntt_prime.
-ntt_prime prime_for(const ntt_kernels& k, double* table, std::size_t n, u64 p, u64 g)
+// The roots of prime c for transforms of size n, in table (layout_for(n).doubles
+// of them); see ntt_prime.
+ntt_prime prime_for(const ntt_kernels& k, double* table, std::size_t n, const prime_constants& c)
 {
     root_layout r = layout_for(n);
+    u64 p = c.p;
     ntt_prime prime{static_cast<double>(p), 1.0 / static_cast<double>(p), table, r.top, table + r.top, r.stride,
                     nullptr, r.stride3, 0};
     std::size_t m = power_of_two_part(n);
-    u64 w = pow_mod(g, (p - 1) / n, p);
+    unsigned lm = log2_of(m);
     if (m != n) {
+        // w_n^j and w_n^2j, each as fine powers and coarse powers of w^stride3.
         double* t = table + r.top + r.fine_levels * r.stride;
         prime.twiddles3 = t;
-        for (u64 v : {w, mul_mod(w, w, p)}) {
-            fill_powers(k, t, r.stride3, prime, v, p);
-            fill_powers(k, t + r.stride3, m / r.stride3, prime, pow_mod(v, r.stride3, p), p);
+        unsigned ls = log2_of(r.stride3);
+        for (unsigned twice = 0; twice < 2; ++twice) {
+            fill_powers(k, t, r.stride3, prime, c.root3[lm - twice], p);
+            fill_powers(k, t + r.stride3, m / r.stride3, prime, c.root3[lm - twice - ls], p);
             t += r.stride3 + m / r.stride3;
         }
-        prime.omega = centred(pow_mod(w, m, p), p);
-        w = pow_mod(w, 3, p);
+        prime.omega = centred(c.root3[0], p);
     }
-    // w is now a primitive m-th root: the fine roots of the levels above the table.
-    for (std::size_t level = r.fine_levels; level > 0; --level) {
-        fill_powers(k, table + r.top + (level - 1) * r.stride, r.stride, prime, w, p);
-        w = mul_mod(w, w, p);
-    }
-    fill_powers(k, table + r.top / 2, r.top / 2, prime, w, p);
+    // The fine roots of the levels above the table.
+    for (std::size_t level = 0; level < r.fine_levels; ++level)
+        fill_powers(k, table + r.top + level * r.stride, r.stride, prime, c.root2[log2_of(r.top) + level + 1], p);
+    fill_powers(k, table + r.top / 2, r.top / 2, prime, c.root2[log2_of(r.top)], p);
     // w_j^i = w_2j^2i.
     for (std::size_t j = r.top / 2; j >= 2; j /= 2)
         for (std::size_t i = 0; i < j / 2; ++i)
             table[j / 2 + i] = table[j + 2 * i];
     return prime;
+}
+
+// 1/n mod p, in (-p/2, p/2].
+double inverse_of(std::size_t n, const prime_constants& c)
+{
+    std::size_t m = power_of_two_part(n);
+    u64 v = c.inverse2[log2_of(m) % 34];
+    if (m != n)
+        v = mul_mod(v, c.inverse3, c.p);
+    return centred(v, c.p);
 }
 
 const ntt_kernels& kernels(ntt_path path)
@@ -141,7 +182,7 @@ struct plan {
 
 plan plan_for(u64 abits, u64 bbits)
 {
-    const u128 modulus = static_cast<u128>(prime1) * prime2;
+    const u128 modulus = static_cast<u128>(prime1.p) * prime2.p;
     plan s{};
     // Each coefficient of the product is a sum of at most min(la, lb) products of
     // two w-bit pieces and must stay below p1 p2.
@@ -187,7 +228,7 @@ void recombine(mp_limb_t* r, std::size_t rn, const double* x, const double* y, s
     std::size_t o = 0;
     for (std::size_t i = 0; i < count; ++i) {
         std::size_t at = i ? n - i : 0;
-        u128 c = static_cast<u128>(prime1) * static_cast<u64>(y[at]) + static_cast<u64>(x[at]);
+        u128 c = static_cast<u128>(prime1.p) * static_cast<u64>(y[at]) + static_cast<u64>(x[at]);
         u64 bit = static_cast<u64>(i) * w;
         while (bit - 64 * static_cast<u64>(o) >= 64) {
             r[o++] = a0;
@@ -351,14 +392,13 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
     scratch space(3 * s.n + layout_for(s.n).doubles);
     double *x1 = space.get(), *x2 = x1 + s.n, *y = x2 + s.n, *roots = y + s.n;
 
-    ntt_prime p1 = prime_for(k, roots, s.n, prime1, root1);
+    ntt_prime p1 = prime_for(k, roots, s.n, prime1);
     product_mod(k, p1, x1, y, ap, an, bp, bn, s, threads);
-    ntt_prime p2 = prime_for(k, roots, s.n, prime2, root2);
+    ntt_prime p2 = prime_for(k, roots, s.n, prime2);
     product_mod(k, p2, x2, y, ap, an, bp, bn, s, threads);
 
-    double n_inv1 = centred(pow_mod(s.n % prime1, prime1 - 2, prime1), prime1);
-    double n_inv2 = centred(pow_mod(s.n % prime2, prime2 - 2, prime2), prime2);
-    double p1_inv2 = centred(pow_mod(prime1 % prime2, prime2 - 2, prime2), prime2);
+    double n_inv1 = inverse_of(s.n, prime1), n_inv2 = inverse_of(s.n, prime2);
+    double p1_inv2 = centred(prime1_inverse_mod_prime2, prime2.p);
     std::size_t half = s.n / 2;
     on_threads(threads, [&](unsigned t, unsigned parts) {
         std::size_t lo = parts == 1 ? 0 : t * half, len = parts == 1 ? s.n : half;
