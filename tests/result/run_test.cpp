@@ -1,5 +1,4 @@
 // Whole runs of the real executable in fresh directories: console, files, exit status.
-#include <signal.h>
 #include <sys/resource.h>
 
 #include <filesystem>
@@ -7,6 +6,9 @@
 #include <map>
 #include <regex>
 
+#include "series/shape.h"
+#include "splitting/compose.h"
+#include "splitting/primitive.h"
 #include "support/oracle.h"
 #include "support/process.h"
 
@@ -37,46 +39,53 @@ std::regex console_of(const std::string& n, const std::string& m, const std::str
     return std::regex(text);
 }
 
-TEST(Run, ConsoleOfZeroAndOfAThousandDecimals)
+// x as mpz_out_raw writes it.
+std::string raw(const mpz_class& x)
 {
-    scratch_dir dir;
-    run_result r0 = run_pidecimals(dir.path, {"0"});
-    EXPECT_EQ(r0.status, 0);
-    EXPECT_EQ(r0.err, "");
-    EXPECT_TRUE(std::regex_match(r0.out, console_of("0", "2", "-1\\.166e-570", "3\\.\n", dir / "pi"))) << r0.out;
-
-    run_result r = run_pidecimals(dir.path, {"1000"});
-    EXPECT_EQ(r.status, 0);
-    std::string digits = "3\\.14159265358979[0-9]{966}66111959092164201989\n";
-    EXPECT_TRUE(std::regex_match(r.out, console_of("1000", "5", "9\\.320e-1140", digits, dir / "pi"))) << r.out;
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    mpz_out_raw(out, x.get_mpz_t());
+    std::fclose(out);
+    std::string r(text, size);
+    std::free(text);
+    return r;
 }
 
-TEST(Run, ResultFilesAgreeWithMpfrAndRerunsRewriteTheSameBytes)
+TEST(Run, ConsoleAndFilesAgreeWithMpfrAndThePlainPath)
 {
+    // m = 2, 2, 3, 5, 52, 105, 529 terms; stage 1 is term 0 alone below m = 4. All in
+    // one folder, checked after the last run: other counts leave a count's files alone.
     scratch_dir dir;
-    const std::pair<const char*, std::string> raws[] = {
-        {"0", bytes({0, 0, 0, 1, 3})}, {"10", bytes({0, 0, 0, 5, 0x07, 0x50, 0x88, 0xff, 0x07})}};
-    for (const auto& [n, raw] : raws) {
-        ASSERT_EQ(run_pidecimals(dir.path, {n}).status, 0);
-        EXPECT_EQ(read_file(dir / ("pi/pi-" + std::string(n))), raw);
+    const unsigned long counts[] = {0, 1, 567, 1000, 10000, 20000, 100000};
+    std::map<unsigned long, run_result> runs;
+    for (unsigned long n : counts)
+        runs[n] = run_pidecimals(dir.path, {std::to_string(n)});
+    EXPECT_TRUE(std::regex_match(runs[0].out, console_of("0", "2", "-1\\.166e-570", "3\\.\n", dir / "pi")))
+        << runs[0].out;
+    std::string digits = "3\\.14159265358979[0-9]{966}66111959092164201989\n";
+    EXPECT_TRUE(std::regex_match(runs[1000].out, console_of("1000", "5", "9\\.320e-1140", digits, dir / "pi")))
+        << runs[1000].out;
+    for (unsigned long n : counts) {
+        EXPECT_EQ(runs[n].status, 0);
+        EXPECT_EQ(runs[n].err, "");
+        EXPECT_EQ(runs[n].out.find("INEXACT"), std::string::npos);
+        std::string name = dir / ("pi/pi-" + std::to_string(n));
+        mpz_class pi = pi_oracle(n);
+        std::string text = pi.get_str();
+        text.insert(1, ".");
+        EXPECT_TRUE(read_file(name + ".txt") == text && read_file(name) == raw(pi)) << n;
+        for (int k : {1, 2}) {
+            term_range r = stage_range(k, term_count(n));
+            affine stage;
+            compose(stage, f, r.lo, r.hi, 4);
+            std::string prefix = dir / ("pi/etape" + std::to_string(k) + "_" + std::to_string(n) + "_");
+            EXPECT_TRUE(read_file(prefix + "a") == raw(stage.a) && read_file(prefix + "b") == raw(stage.b) &&
+                        read_file(prefix + "c") == raw(stage.c))
+                << n << " stage " << k;
+        }
     }
-    for (unsigned long n : {0ul, 1ul, 20000ul, 100000ul}) {
-        run_result r = run_pidecimals(dir.path, {std::to_string(n)});
-        ASSERT_EQ(r.status, 0);
-        EXPECT_EQ(r.out.find("INEXACT"), std::string::npos);
-        std::string expected = pi_oracle(n).get_str();
-        expected.insert(1, ".");
-        EXPECT_TRUE(read_file(dir / ("pi/pi-" + std::to_string(n) + ".txt")) == expected) << n;
-    }
-    // The same count again rewrites the same bytes; another leaves them alone.
-    std::map<std::string, std::string> before;
-    for (const auto& name : list_dir(dir / "pi"))
-        before[name] = read_file(dir / ("pi/" + name));
-    ASSERT_EQ(run_pidecimals(dir.path, {"20000"}).status, 0);
-    ASSERT_EQ(run_pidecimals(dir.path, {"999"}).status, 0);
-    for (const auto& [name, content] : before)
-        EXPECT_TRUE(read_file(dir / ("pi/" + name)) == content) << name;
-    EXPECT_EQ(list_dir(dir / "pi").size(), before.size() + 8);
+    EXPECT_EQ(snapshot(dir / "pi").size(), 8 * std::size(counts));
 }
 
 // A limit on file sizes fails writes as a full disk does, without SIGXFSZ.
@@ -98,13 +107,13 @@ TEST(Run, FilesThatCannotBeWrittenEndTheRunWithoutAVerdict)
     };
     for (const auto& [n, setup, err, left] : cases) {
         scratch_dir dir;
-        std::filesystem::create_directories(dir / "pi/pi-10.txt");
+        fs::create_directories(dir / "pi/pi-10.txt");
         run_result r = run_pidecimals(dir.path, {n}, setup);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out.find("résultat décimal"), std::string::npos) << r.out;
         EXPECT_EQ(r.err.rfind("écriture du fichier "), 0u) << r.err;
         EXPECT_NE(r.err.find(err + "\n"), std::string::npos) << r.err;
-        EXPECT_EQ(list_dir(dir / "pi").size(), left + 1) << n;
+        EXPECT_EQ(snapshot(dir / "pi").size(), left + 1) << n;
     }
 }
 

@@ -1,11 +1,10 @@
 #include "support/process.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,33 +12,41 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// What the child wrote to f, which is closed.
+std::string drain(std::FILE* f)
+{
+    std::string text;
+    std::rewind(f);
+    for (int c; (c = std::getc(f)) != EOF;)
+        text.push_back(static_cast<char>(c));
+    std::fclose(f);
+    return text;
+}
+
+} // namespace
+
 child_process start_pidecimals(const std::string& dir, const std::vector<std::string>& args,
                                const std::function<void()>& child_setup)
 {
-    // The output goes to files beside the folder, so that nothing blocks the child.
-    static std::atomic<int> serial{0};
-    std::string base = fs::temp_directory_path() / ("pidecimals-out-" + std::to_string(getpid()) + "-" +
-                                                    std::to_string(serial++));
-    child_process child{-1, base + ".out", base + ".err"};
-    std::vector<std::string> argv_s{PIDECIMALS_PATH};
-    argv_s.insert(argv_s.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& s : argv_s)
-        argv.push_back(s.data());
+    // The output goes to files, so that nothing blocks the child.
+    child_process child{-1, std::tmpfile(), std::tmpfile()};
+    std::vector<char*> argv{const_cast<char*>(PIDECIMALS_PATH)};
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-
-    child.pid = fork();
-    if (child.pid < 0)
-        throw std::runtime_error("fork");
+    if (!child.out || !child.err || (child.pid = fork()) < 0)
+        throw std::runtime_error("cannot start pidecimals");
     if (child.pid == 0) {
         dup2(open("/dev/null", O_RDONLY), 0);
-        dup2(open(child.out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-        dup2(open(child.err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-        if (chdir(dir.c_str()) != 0)
-            _exit(126);
-        if (child_setup)
-            child_setup();
-        execv(argv[0], argv.data());
+        dup2(fileno(child.out), 1);
+        dup2(fileno(child.err), 2);
+        if (chdir(dir.c_str()) == 0) {
+            if (child_setup)
+                child_setup();
+            execv(argv[0], argv.data());
+        }
         _exit(127);
     }
     return child;
@@ -47,18 +54,9 @@ child_process start_pidecimals(const std::string& dir, const std::vector<std::st
 
 run_result finish(child_process& child)
 {
-    run_result r;
     int ws = 0;
     waitpid(child.pid, &ws, 0);
-    if (WIFEXITED(ws))
-        r.status = WEXITSTATUS(ws);
-    else if (WIFSIGNALED(ws))
-        r.signal = WTERMSIG(ws);
-    r.out = read_file(child.out_file);
-    r.err = read_file(child.err_file);
-    fs::remove(child.out_file);
-    fs::remove(child.err_file);
-    return r;
+    return {WIFEXITED(ws) ? WEXITSTATUS(ws) : -1, drain(child.out), drain(child.err)};
 }
 
 run_result run_pidecimals(const std::string& dir, const std::vector<std::string>& args,
@@ -68,12 +66,10 @@ run_result run_pidecimals(const std::string& dir, const std::vector<std::string>
     return finish(child);
 }
 
-scratch_dir::scratch_dir()
+scratch_dir::scratch_dir() : path(fs::temp_directory_path() / "pidecimals-test-XXXXXX")
 {
-    std::string tmpl = (fs::temp_directory_path() / "pidecimals-test-XXXXXX").string();
-    if (!mkdtemp(tmpl.data()))
+    if (!mkdtemp(path.data()))
         throw std::runtime_error("mkdtemp");
-    path = tmpl;
 }
 
 scratch_dir::~scratch_dir()
@@ -82,23 +78,17 @@ scratch_dir::~scratch_dir()
     fs::remove_all(path, ec);
 }
 
-std::string bytes(std::initializer_list<int> values)
-{
-    return std::string(values.begin(), values.end());
-}
-
 std::string read_file(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<std::string> list_dir(const std::string& path)
+std::map<std::string, std::string> snapshot(const std::string& dir)
 {
-    std::vector<std::string> names;
+    std::map<std::string, std::string> files;
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(path, ec))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    for (const auto& e : fs::directory_iterator(dir, ec))
+        files[e.path().filename()] = e.is_directory() ? "" : read_file(e.path());
+    return files;
 }

@@ -1,29 +1,28 @@
 // Runs the real pidecimals executable in a directory of its own and collects what it did.
 #pragma once
+#include <cstdio>
 #include <functional>
-#include <initializer_list>
+#include <map>
 #include <string>
 #include <vector>
 
 struct run_result {
     int status = -1;      // exit status, -1 when a signal ended the process
-    int signal = 0;       // the signal that ended it, 0 when it exited
     std::string out, err; // standard output and standard error
 };
 
-// A started child: its pid and the files that take its standard output and error.
+// A started child: its pid and the unnamed files that take its standard output and error.
 struct child_process {
-    int pid = -1;
-    std::string out_file, err_file;
+    int pid;
+    std::FILE *out, *err;
 };
 
-// Starts the program with args in dir, its standard input /dev/null. In the
-// child, before exec, child_setup may set limits, dispositions or descriptors.
+// Starts the program with args in dir, its standard input /dev/null. In the child,
+// before exec, child_setup may set limits, dispositions or descriptors.
 child_process start_pidecimals(const std::string& dir, const std::vector<std::string>& args,
                                const std::function<void()>& child_setup = {});
 // Waits for the child and collects its output and how it ended.
 run_result finish(child_process& child);
-// Both at once.
 run_result run_pidecimals(const std::string& dir, const std::vector<std::string>& args,
                           const std::function<void()>& child_setup = {});
 
@@ -37,9 +36,7 @@ struct scratch_dir {
     std::string operator/(const std::string& name) const { return path + "/" + name; }
 };
 
-// The bytes given as numbers.
-std::string bytes(std::initializer_list<int> values);
 // Whole content of a file ("" when it cannot be read).
 std::string read_file(const std::string& path);
-// Names in a directory, sorted.
-std::vector<std::string> list_dir(const std::string& path);
+// Name -> content of every entry in a directory ("" for a directory).
+std::map<std::string, std::string> snapshot(const std::string& dir);
