@@ -1,6 +1,6 @@
 // Faults of whole runs: interruptions, kills, runs side by side, memory, links, files
-// changed under the run, a failing console and counts refused before any work. Each
-// case checks the message, the status, and what stays in pi/.
+// changed under the run and a failing console. Each case checks the message, the
+// status, and what stays in pi/.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "cost.h"
 #include "support/process.h"
 
 namespace fs = std::filesystem;
@@ -159,28 +158,6 @@ TEST(Guards, AFailingConsoleIsAnErrorAfterTheFilesAndSignalsStillEndAtOnce)
     sleep_ms(1000);
     kill(child.pid, SIGTERM);
     EXPECT_EQ(finish(child).status, 128 + SIGTERM);
-}
-
-TEST(Guards, CountsThatCannotEndWellAreRefusedBeforeAnyWork)
-{
-    // Beyond the raw format, and twice the memory of this machine by the estimate.
-    unsigned long n = 1000;
-    while (estimated_peak_bytes(n) < 2 * machine_memory_bytes() && n < max_storable_decimals() / 2)
-        n *= 2;
-    const std::pair<unsigned long, const char*> counts[] = {
-        {max_storable_decimals() + 1, " décimales refusées : un entier à enregistrer dépasserait"},
-        {n, " décimales refusées : pic de mémoire estimé à "}};
-    for (auto [count, why] : counts) {
-        scratch_dir dir;
-        run_result r = run_pidecimals(dir.path, {std::to_string(count)});
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err.rfind(std::to_string(count) + why, 0), 0u) << r.err;
-        EXPECT_TRUE(snapshot(dir / "pi").empty());
-    }
-    // Files that would not fit the free disk.
-    EXPECT_EQ(refusal(1000000, 0, 4e6).rfind("1000000 décimales refusées : fichiers estimés à ", 0), 0u);
-    EXPECT_EQ(refusal(1000000, 0, 5e6), "");
 }
 
 } // namespace

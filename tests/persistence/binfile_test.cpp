@@ -8,11 +8,6 @@
 
 namespace {
 
-void put_file(const std::string& path, const std::string& content)
-{
-    std::ofstream(path, std::ios::binary) << content;
-}
-
 std::string bytes(std::initializer_list<int> values)
 {
     return std::string(values.begin(), values.end());
@@ -30,7 +25,7 @@ TEST(Binfile, FailuresNameTheFileAndTheCause)
     for (const auto& [raw, cause] : damaged) {
         std::remove((dir / "bad").c_str());
         if (!raw.empty())
-            put_file(dir / "bad", raw);
+            std::ofstream(dir / "bad", std::ios::binary) << raw;
         mpz_class x;
         try {
             bigint_from_binfile(x, dir / "bad", dir / "bad");

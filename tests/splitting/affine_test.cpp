@@ -4,17 +4,13 @@
 
 namespace {
 
-affine make(const mpz_class& a, const mpz_class& b, const mpz_class& c)
-{
-    affine m;
-    m.a = a;
-    m.b = b;
-    m.c = c;
-    return m;
-}
-
 TEST(Affine, ReductionAndCompositionOnTwoThreads)
 {
+    auto make = [](const mpz_class& a, const mpz_class& b, const mpz_class& c) {
+        affine m;
+        m.a = a, m.b = b, m.c = c;
+        return m;
+    };
     const long cases[][6] = {{0, 5, 10, 0, 1, 2}, {-12, 18, 30, -2, 3, 5}, {9, -4, 35, 9, -4, 35}, {0, 0, 0, 0, 0, 0}};
     for (const auto& c : cases) {
         affine m = make(c[0], c[1], c[2]);
