@@ -1,0 +1,82 @@
+#include "arith/divide.h"
+
+#include "arith/mul.h"
+
+namespace {
+
+// Below this many bits GMP's own division is the better reciprocal.
+constexpr mp_bitcnt_t newton_from = 20000;
+// Bits kept beyond what the quotient needs, so that truncating x and d moves
+// the estimate by less than one unit.
+constexpr mp_bitcnt_t guard_bits = 64;
+
+// x * 2^-s, truncated; a left shift for s < 0.
+mpz_class scaled(const mpz_class& x, long s)
+{
+    mpz_class r;
+    if (s >= 0)
+        mpz_fdiv_q_2exp(r.get_mpz_t(), x.get_mpz_t(), static_cast<mp_bitcnt_t>(s));
+    else
+        mpz_mul_2exp(r.get_mpz_t(), x.get_mpz_t(), static_cast<mp_bitcnt_t>(-s));
+    return r;
+}
+
+} // namespace
+
+mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k)
+{
+    mpz_class v;
+    if (k <= newton_from) {
+        mpz_class top = 1;
+        top <<= 2 * k;
+        mpz_fdiv_q(v.get_mpz_t(), top.get_mpz_t(), d.get_mpz_t());
+        return v;
+    }
+    // From the reciprocal of d's top h bits, good to about h bits, one Newton
+    // step v <- v + v (2^2k - d v) / 2^2k squares the error: with 2h >= k + 64
+    // it is below 3.
+    mp_bitcnt_t h = (k + 1) / 2 + guard_bits / 2;
+    mpz_class vh = approximate_reciprocal(scaled(d, static_cast<long>(k - h)), h);
+    mpz_class e, dv;
+    multiply(dv, d, vh);
+    dv <<= k - h;
+    e = 1;
+    e <<= 2 * k;
+    e -= dv;
+    dv = 0;
+    // v0 = vh 2^(k-h): v0 e / 2^2k = vh e / 2^(k+h).
+    mpz_class correction;
+    multiply(correction, vh, e);
+    mpz_fdiv_q_2exp(correction.get_mpz_t(), correction.get_mpz_t(), k + h);
+    v = vh << (k - h);
+    v += correction;
+    return v;
+}
+
+divisor prepare_divisor(const mpz_class& d, mp_bitcnt_t quotient_bits)
+{
+    divisor p;
+    p.d = d;
+    p.kk = quotient_bits + guard_bits;
+    p.shift = static_cast<long>(mpz_sizeinbase(d.get_mpz_t(), 2)) - static_cast<long>(p.kk);
+    p.v = approximate_reciprocal(scaled(d, p.shift), p.kk);
+    return p;
+}
+
+void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d)
+{
+    // x / d = x' / d' with both scaled by 2^-shift, and x' < 2^(2 kk).
+    multiply(q, scaled(x, d.shift), d.v);
+    mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), 2 * d.kk);
+    multiply(r, q, d.d);
+    mpz_sub(r.get_mpz_t(), x.get_mpz_t(), r.get_mpz_t());
+    // The estimate is within a few units: the remainder makes it exact.
+    while (sgn(r) < 0) {
+        r += d.d;
+        --q;
+    }
+    while (r >= d.d) {
+        r -= d.d;
+        ++q;
+    }
+}

@@ -1,0 +1,22 @@
+// Division by large divisors through the product engine: a reciprocal by Newton's
+// iteration, one product for the quotient and one for the remainder, which
+// corrects the quotient to the exact floor.
+#pragma once
+#include <gmpxx.h>
+
+// A divisor d > 0 prepared for quotients of up to quotient_bits bits: d scaled
+// by 2^-shift to kk bits, and v within 3 of 2^(2 kk) / (that scaled d).
+struct divisor {
+    mpz_class d, v;
+    mp_bitcnt_t kk = 0;
+    long shift = 0;
+};
+
+// Prepares d > 0 for quotients of at most quotient_bits bits.
+divisor prepare_divisor(const mpz_class& d, mp_bitcnt_t quotient_bits);
+
+// q <- floor(x / d), r <- x - q d for 0 <= x < d 2^quotient_bits; q, r, x distinct.
+void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d);
+
+// Within 3 of 2^(2k) / d for d of exactly k bits (the tests' window on the Newton steps).
+mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k);

@@ -1,0 +1,48 @@
+#include "arith/divide.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(Divide, ReciprocalsAreWithinThree)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(5);
+    for (mp_bitcnt_t k : {20001ul, 65537ul, 400000ul, 1500000ul}) {
+        mpz_class top = mpz_class(1) << (k - 1);
+        // The smallest and the largest divisor of k bits, and random ones.
+        for (const mpz_class& d : {top, mpz_class(2 * top - 1), mpz_class(top + rng.get_z_bits(k - 1)),
+                                   mpz_class(top + rng.get_z_bits(k / 2))}) {
+            mpz_class exact = (mpz_class(1) << (2 * k)) / d;
+            mpz_class error = abs(approximate_reciprocal(d, k) - exact);
+            EXPECT_LE(error, 3) << k << " bits";
+        }
+    }
+}
+
+TEST(Divide, QuotientsAndRemaindersAreGmps)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(17);
+    // Divisors above and below the quotient's size, powers of ten, and
+    // dividends at the edges: 0, a multiple of d, the largest allowed.
+    for (auto [d_bits, q_bits] : {std::pair{300000ul, 100000ul}, {100000ul, 300000ul}, {500000ul, 500000ul},
+                                  {64ul, 90000ul}, {200ul, 100ul}}) {
+        mpz_class d = rng.get_z_bits(d_bits) | (mpz_class(1) << (d_bits - 1));
+        if (d_bits == 500000ul)
+            mpz_ui_pow_ui(d.get_mpz_t(), 10, 150515); // 500000 bits
+        divisor prepared = prepare_divisor(d, q_bits);
+        mpz_class limit = d << q_bits;
+        for (const mpz_class& x : {mpz_class(0), mpz_class(d * 12345), mpz_class(limit - 1), mpz_class(d - 1),
+                                   mpz_class(rng.get_z_range(limit))}) {
+            mpz_class q, r, eq, er;
+            divide(q, r, x, prepared);
+            mpz_fdiv_qr(eq.get_mpz_t(), er.get_mpz_t(), x.get_mpz_t(), d.get_mpz_t());
+            EXPECT_TRUE(q == eq && r == er) << d_bits << " by " << q_bits << " bits";
+        }
+    }
+}
+
+} // namespace
