@@ -1,5 +1,7 @@
 #include "series/terms.h"
 
+#include <algorithm>
+
 #include "series/poly.h"
 #include "series/shape.h"
 
@@ -15,7 +17,32 @@ mpz_class horner(const mpz_class* coeffs, int count, mpz_class x)
 
 mpz_class a(mpz_class n)
 {
-    return horner(poly, block_length, n);
+    if (!mpz_fits_ulong_p(n.get_mpz_t()))
+        return horner(poly, block_length, n);
+    // Horner's rule on chunks of k coefficients, n^k one word: one pass over the
+    // growing value per chunk instead of per coefficient, the coefficients each
+    // folded in by a word product.
+    unsigned long x = n.get_ui();
+    unsigned long pw[17] = {1};
+    int k = 0;
+    while (k < 16 && static_cast<unsigned __int128>(pw[k]) * x >> 64 == 0) {
+        pw[k + 1] = pw[k] * x;
+        ++k;
+    }
+    mpz_class r;
+    // The final size, so that the value is never moved as it grows.
+    mpz_realloc2(r.get_mpz_t(),
+                 mpz_sizeinbase(poly[0].get_mpz_t(), 2) + (block_length - 1) * mpz_sizeinbase(n.get_mpz_t(), 2) + 64);
+    r = poly[0];
+    for (unsigned long i = 1; i < block_length;) {
+        int j = static_cast<int>(std::min<unsigned long>(k, block_length - i));
+        mpz_mul_ui(r.get_mpz_t(), r.get_mpz_t(), pw[j]);
+        for (int t = 0; t < j - 1; ++t)
+            mpz_addmul_ui(r.get_mpz_t(), poly[i + t].get_mpz_t(), pw[j - 1 - t]);
+        r += poly[i + j - 1];
+        i += j;
+    }
+    return r;
 }
 
 mpq_class b(unsigned long n)

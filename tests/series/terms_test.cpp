@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "series/poly.h"
 #include "series/shape.h"
 
 namespace {
@@ -33,6 +34,17 @@ TEST(Terms, EachTermIsABlockOf252EulerTerms)
         EXPECT_EQ(mpq_class(mpq_class(a(n)) * prod_b / mpq_class(c0(k0))), block) << "n = " << n;
         prod_b *= b(n);
     }
+}
+
+TEST(Terms, PolynomialByWordChunksIsPlainHorner)
+{
+    // Chunks shorten where n^k stops fitting a word (n = 2^16, 2642246, 2^32);
+    // past a word, plain Horner.
+    for (unsigned long n : {0ul, 1ul, 2ul, 52910ul, 65535ul, 65536ul, 2642245ul, 2642246ul, 4294967295ul,
+                            4294967296ul, ~0ul})
+        EXPECT_EQ(a(n), horner(poly, block_length, n)) << n;
+    mpz_class beyond = (mpz_class(1) << 64) + 3;
+    EXPECT_EQ(a(beyond), horner(poly, block_length, beyond));
 }
 
 } // namespace
