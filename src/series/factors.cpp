@@ -30,6 +30,20 @@ void append(factor_list& list, uint64_t prime, uint32_t exponent)
         list.push_back({prime, exponent});
 }
 
+// Exact division by an odd p without a divide: x is a multiple of p exactly when
+// x * p^-1 (mod 2^64) is at most (2^64 - 1) / p, and that product is then x / p.
+struct odd_divisor {
+    uint64_t inverse, limit;
+};
+
+odd_divisor divisor_of(uint64_t p)
+{
+    uint64_t inverse = p; // right to 3 bits; each step doubles them
+    for (int i = 0; i < 5; ++i)
+        inverse *= 2 - p * inverse;
+    return {inverse, UINT64_MAX / p};
+}
+
 // Factors the count values first, first + step, ... into lists[k / block_length]
 // (each term owns block_length consecutive values). Small primes come in increasing
 // order, so each list grows sorted; what is left of a value after them is one prime
@@ -48,22 +62,37 @@ void sieve_values(uint64_t first, uint64_t step, size_t count, const std::vector
         uint64_t k0 = (p - first % p) % p;
         if (step == 2)
             k0 = k0 * ((p + 1) / 2) % p;
+        if (p == 2) {
+            for (size_t k = k0; k < count; k += 2) {
+                int e = __builtin_ctzll(rest[k]);
+                rest[k] >>= e;
+                append(lists[k / block_length], 2, static_cast<uint32_t>(e));
+            }
+            continue;
+        }
+        odd_divisor d = divisor_of(p);
         for (size_t k = k0; k < count; k += p) {
-            uint32_t e = 0;
-            do {
-                rest[k] /= p;
+            uint64_t x = rest[k] * d.inverse;
+            uint32_t e = 1;
+            while (x * d.inverse <= d.limit) {
+                x *= d.inverse;
                 ++e;
-            } while (rest[k] % p == 0);
+            }
+            rest[k] = x;
             append(lists[k / block_length], p, e);
         }
     }
+    std::vector<uint64_t> large;
+    large.reserve(block_length);
     for (size_t t = 0; t * block_length < count; ++t) {
-        size_t tail = lists[t].size();
+        large.clear();
         for (size_t k = t * block_length; k < (t + 1) * block_length; ++k)
             if (rest[k] > 1)
-                lists[t].push_back({rest[k], 1});
-        std::sort(lists[t].begin() + static_cast<long>(tail), lists[t].end(),
-                  [](const prime_power& x, const prime_power& y) { return x.prime < y.prime; });
+                large.push_back(rest[k]);
+        std::sort(large.begin(), large.end());
+        lists[t].reserve(lists[t].size() + large.size());
+        for (uint64_t prime : large)
+            lists[t].push_back({prime, 1});
     }
 }
 
