@@ -44,10 +44,12 @@ mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k)
     e <<= 2 * k;
     e -= dv;
     dv = 0;
-    // v0 = vh 2^(k-h): v0 e / 2^2k = vh e / 2^(k+h).
+    // v0 = vh 2^(k-h): the correction v0 e / 2^2k = vh e / 2^(k+h) moves by less
+    // than 2^-31 when e loses its bits below 2^(k-32).
+    mpz_fdiv_q_2exp(e.get_mpz_t(), e.get_mpz_t(), k - 32);
     mpz_class correction;
     multiply(correction, vh, e);
-    mpz_fdiv_q_2exp(correction.get_mpz_t(), correction.get_mpz_t(), k + h);
+    mpz_fdiv_q_2exp(correction.get_mpz_t(), correction.get_mpz_t(), h + 32);
     v = vh << (k - h);
     v += correction;
     return v;
