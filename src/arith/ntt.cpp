@@ -218,15 +218,17 @@ void split(double* x, std::size_t n, const mp_limb_t* a, std::size_t an, unsigne
         x[i] = 0;
 }
 
-// {r, rn} <- sum of c_i 2^(i w) for i < count, with c_i = r1 + p1 v read from
-// index (n - i) mod n of x (r1) and y (v).
-void recombine(mp_limb_t* r, std::size_t rn, const double* x, const double* y, std::size_t n, unsigned w,
-               std::size_t count)
+// Coefficients c_i = r1 + p1 v, read from index (n - i) mod n of x (r1) and y (v),
+// for i in [i0, i1), added at bits i w into r from limb o0 (64 o0 <= i0 w) on:
+// the limbs [o0, o1) are written and the rest of the sum, from limb o1 on, is
+// left in carry (three words). o1 = rn writes everything.
+void recombine(mp_limb_t* r, std::size_t o0, std::size_t o1, const double* x, const double* y, std::size_t n,
+               unsigned w, std::size_t i0, std::size_t i1, u64 carry[3])
 {
     // The sum so far above the limbs already written, in three words.
     u64 a0 = 0, a1 = 0, a2 = 0;
-    std::size_t o = 0;
-    for (std::size_t i = 0; i < count; ++i) {
+    std::size_t o = o0;
+    for (std::size_t i = i0; i < i1; ++i) {
         std::size_t at = i ? n - i : 0;
         u128 c = static_cast<u128>(prime1.p) * static_cast<u64>(y[at]) + static_cast<u64>(x[at]);
         u64 bit = static_cast<u64>(i) * w;
@@ -245,12 +247,34 @@ void recombine(mp_limb_t* r, std::size_t rn, const double* x, const double* y, s
         a1 = static_cast<u64>(t);
         a2 += w2 + static_cast<u64>(t >> 64);
     }
-    while (o < rn) {
+    while (o < o1) {
         r[o++] = a0;
         a0 = a1;
         a1 = a2;
         a2 = 0;
     }
+    carry[0] = a0;
+    carry[1] = a1;
+    carry[2] = a2;
+}
+
+// {r, rn} <- the sum of the count coefficients (see above), in two halves on
+// two threads when asked: the low half's carry is added where the high half began.
+void recombine_all(mp_limb_t* r, std::size_t rn, const double* x, const double* y, std::size_t n, unsigned w,
+                   std::size_t count, unsigned threads)
+{
+    u64 carry[3];
+    if (threads < 2) {
+        recombine(r, 0, rn, x, y, n, w, 0, count, carry);
+        return;
+    }
+    std::size_t mid = count / 2, limb = static_cast<std::size_t>(static_cast<u64>(mid) * w / 64);
+    u64 unused[3];
+    both([&] { recombine(r, 0, limb, x, y, n, w, 0, mid, carry); },
+         [&] { recombine(r, limb, rn, x, y, n, w, mid, count, unused); });
+    std::size_t words = rn - limb < 3 ? rn - limb : 3;
+    if (mpn_add_n(r + limb, r + limb, carry, static_cast<mp_size_t>(words)) && limb + words < rn)
+        mpn_add_1(r + limb + words, r + limb + words, static_cast<mp_size_t>(rn - limb - words), 1);
 }
 
 // Scratch doubles for one product, given back when it ends. Large blocks are
@@ -404,5 +428,5 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
         std::size_t lo = parts == 1 ? 0 : t * half, len = parts == 1 ? s.n : half;
         k.garner(x1 + lo, x2 + lo, len, p1, p2, n_inv1, n_inv2, p1_inv2);
     });
-    recombine(rp, an + bn, x1, x2, s.n, s.w, s.la + s.lb - 1);
+    recombine_all(rp, an + bn, x1, x2, s.n, s.w, s.la + s.lb - 1, threads);
 }
