@@ -1,5 +1,6 @@
 #include "splitting/primitive.h"
 
+#include "arith/mul.h"
 #include "series/factors.h"
 #include "series/terms.h"
 
@@ -16,11 +17,20 @@ affine f(unsigned long n)
 
 namespace {
 
-// A map whose b and c are known by their factorisations.
+// A map whose b and c are known by their factorisations. A single term's a is
+// held as a(n) alone until needed (lazy): its a is a(n) times its c as built.
 struct factored_map {
     affine map;
     factor_list b, c; // of |map.b| and map.c
+    bool lazy = false;
 };
+
+void settle(factored_map& m)
+{
+    if (m.lazy)
+        multiply(m.map.a, m.map.a, m.map.c);
+    m.lazy = false;
+}
 
 // Terms are factored by blocks of this many, so that the lists of a block are
 // all that is held besides the maps.
@@ -39,23 +49,41 @@ void leaf(factored_map& res, block& terms, unsigned long n)
     mpz_neg(res.map.b.get_mpz_t(), res.map.b.get_mpz_t());
     res.map.c = product(q);
     res.map.a = a(mpz_class(n));
-    res.map.a *= res.map.c;
+    res.lazy = true;
     res.b.swap(p);
     res.c.swap(q);
 }
 
+// Divides the integer that g stands for out of P.b and Q.c.
+void divide_out(const factor_list& g, factored_map& P, factored_map& Q)
+{
+    if (g.empty())
+        return;
+    mpz_class G = product(g);
+    mpz_divexact(P.map.b.get_mpz_t(), P.map.b.get_mpz_t(), G.get_mpz_t());
+    mpz_divexact(Q.map.c.get_mpz_t(), Q.map.c.get_mpz_t(), G.get_mpz_t());
+}
+
 // P <- P o Q. A prime dividing both P.b and Q.c divides all three members of the
 // composition (a = P.a Q.c + P.b Q.a, b = P.b Q.b, c = P.c Q.c), so their common
-// part is divided out of the two factors before the products.
+// part G is divided out of the two factors before the products.
 void merge(factored_map& P, factored_map& Q)
 {
     factor_list g = take_common(P.b, Q.c);
-    if (!g.empty()) {
-        mpz_class G = product(g);
-        mpz_divexact(P.map.b.get_mpz_t(), P.map.b.get_mpz_t(), G.get_mpz_t());
-        mpz_divexact(Q.map.c.get_mpz_t(), Q.map.c.get_mpz_t(), G.get_mpz_t());
+    settle(P);
+    if (Q.lazy) {
+        // Q.a = a(n) Q.c, so a = (P.a + P.b a(n)) Q.c / G: the product a(n) Q.c of
+        // the term is never made, and P.b enters whole before it is divided.
+        multiply(Q.map.a, P.map.b, Q.map.a);
+        P.map.a += Q.map.a;
+        divide_out(g, P, Q);
+        multiply(P.map.a, P.map.a, Q.map.c);
+        multiply(P.map.b, P.map.b, Q.map.b);
+        multiply(P.map.c, P.map.c, Q.map.c);
+    } else {
+        divide_out(g, P, Q);
+        P.map.compose(Q.map);
     }
-    P.map.compose(Q.map);
     Q.map = affine();
     multiply_into(P.b, Q.b);
     multiply_into(P.c, Q.c);
@@ -99,6 +127,7 @@ void primitive_map(affine& res, unsigned long lo, unsigned long hi, std::atomic<
 {
     factored_map m;
     build_blocks(m, lo, hi, done);
+    settle(m);
     // What the three members still share divides gcd(b, c), which the lists give.
     factor_list bc = common(m.b, m.c);
     if (!bc.empty()) {
