@@ -44,6 +44,23 @@ odd_divisor divisor_of(uint64_t p)
     return {inverse, UINT64_MAX / p};
 }
 
+// Sorts words below 2^bits by a radix sort on bytes: a term's hundred-odd
+// large primes are sorted in a few passes, with no comparison to mispredict.
+void sort_words(std::vector<uint64_t>& v, std::vector<uint64_t>& scratch, int bits)
+{
+    scratch.resize(v.size());
+    for (int shift = 0; shift < bits; shift += 8) {
+        size_t start[257] = {};
+        for (uint64_t x : v)
+            ++start[((x >> shift) & 255) + 1];
+        for (int d = 0; d < 256; ++d)
+            start[d + 1] += start[d];
+        for (uint64_t x : v)
+            scratch[start[(x >> shift) & 255]++] = x;
+        v.swap(scratch);
+    }
+}
+
 // Factors the count values first, first + step, ... into lists[k / block_length]
 // (each term owns block_length consecutive values). Small primes come in increasing
 // order, so each list grows sorted; what is left of a value after them is one prime
@@ -82,14 +99,15 @@ void sieve_values(uint64_t first, uint64_t step, size_t count, const std::vector
             append(lists[k / block_length], p, e);
         }
     }
-    std::vector<uint64_t> large;
+    std::vector<uint64_t> large, scratch;
     large.reserve(block_length);
+    int bits = count ? 64 - __builtin_clzll(first + step * (count - 1)) : 0;
     for (size_t t = 0; t * block_length < count; ++t) {
         large.clear();
         for (size_t k = t * block_length; k < (t + 1) * block_length; ++k)
             if (rest[k] > 1)
                 large.push_back(rest[k]);
-        std::sort(large.begin(), large.end());
+        sort_words(large, scratch, bits);
         lists[t].reserve(lists[t].size() + large.size());
         for (uint64_t prime : large)
             lists[t].push_back({prime, 1});
