@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <barrier>
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
@@ -258,25 +259,6 @@ void recombine(mp_limb_t* r, std::size_t o0, std::size_t o1, const double* x, co
     carry[2] = a2;
 }
 
-// {r, rn} <- the sum of the count coefficients (see above), in two halves on
-// two threads when asked: the low half's carry is added where the high half began.
-void recombine_all(mp_limb_t* r, std::size_t rn, const double* x, const double* y, std::size_t n, unsigned w,
-                   std::size_t count, unsigned threads)
-{
-    u64 carry[3];
-    if (threads < 2) {
-        recombine(r, 0, rn, x, y, n, w, 0, count, carry);
-        return;
-    }
-    std::size_t mid = count / 2, limb = static_cast<std::size_t>(static_cast<u64>(mid) * w / 64);
-    u64 unused[3];
-    both([&] { recombine(r, 0, limb, x, y, n, w, 0, mid, carry); },
-         [&] { recombine(r, limb, rn, x, y, n, w, mid, count, unused); });
-    std::size_t words = rn - limb < 3 ? rn - limb : 3;
-    if (mpn_add_n(r + limb, r + limb, carry, static_cast<mp_size_t>(words)) && limb + words < rn)
-        mpn_add_1(r + limb + words, r + limb + words, static_cast<mp_size_t>(rn - limb - words), 1);
-}
-
 // Scratch doubles for one product, given back when it ends. Large blocks are
 // mapped on huge pages: with 4 KiB pages, faulting in fresh memory for every
 // product took longer than the transforms themselves.
@@ -318,61 +300,50 @@ private:
     double* data_ = nullptr;
 };
 
-// body(t, parts) for t < parts: parts = 1 here, or parts = 2 with body(1, 2) on a
-// second thread.
-template <class F>
-void on_threads(unsigned threads, F body)
-{
-    if (threads < 2)
-        body(0u, 1u);
-    else
-        both([&body] { body(0u, 2u); }, [&body] { body(1u, 2u); });
-}
-
-// The inverse of a power-of-two size n: its independent parts on both threads,
-// then its last pass split.
-void inverse_on_two_threads(const ntt_kernels& k, double* x, std::size_t n, const ntt_prime& p)
-{
-    std::size_t r = k.top_radix(n), part = n / r, span = part / 2;
-    on_threads(2, [&](unsigned t, unsigned) {
-        for (std::size_t i = t * r / 2; i < (t + 1) * r / 2; ++i)
-            k.inverse_power_of_two(x + i * part, part, p);
-    });
-    on_threads(2, [&](unsigned t, unsigned) { k.inverse_top(x, n, t * span, (t + 1) * span, p); });
-}
-
 // The transforms of one prime: x <- n * (a * b) mod p (read back as for inverse),
-// y used as scratch.
+// y used as scratch; one thread.
 void product_mod(const ntt_kernels& k, const ntt_prime& p, double* x, double* y, const mp_limb_t* ap,
-                 std::size_t an, const mp_limb_t* bp, std::size_t bn, const plan& s, unsigned threads)
+                 std::size_t an, const mp_limb_t* bp, std::size_t bn, const plan& s)
 {
-    if (threads < 2) {
+    split(x, s.n, ap, an, s.w, s.la);
+    k.forward(x, s.n, p);
+    split(y, s.n, bp, bn, s.w, s.lb);
+    k.forward(y, s.n, p);
+    k.pointwise(x, y, s.n, p);
+    k.inverse(x, s.n, p);
+}
+
+// The same, as thread t of two that meet at sync between the steps: each
+// transforms one operand, then takes half of the pointwise products and of
+// every pass of the inverse.
+void product_mod_half(unsigned t, std::barrier<>& sync, const ntt_kernels& k, const ntt_prime& p, double* x,
+                      double* y, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn,
+                      const plan& s)
+{
+    if (t == 0) {
         split(x, s.n, ap, an, s.w, s.la);
         k.forward(x, s.n, p);
+    } else {
         split(y, s.n, bp, bn, s.w, s.lb);
         k.forward(y, s.n, p);
-        k.pointwise(x, y, s.n, p);
-        k.inverse(x, s.n, p);
-        return;
     }
-    on_threads(2, [&](unsigned t, unsigned) {
-        if (t == 0) {
-            split(x, s.n, ap, an, s.w, s.la);
-            k.forward(x, s.n, p);
-        } else {
-            split(y, s.n, bp, bn, s.w, s.lb);
-            k.forward(y, s.n, p);
-        }
-    });
+    sync.arrive_and_wait();
     std::size_t half = s.n / 2;
-    on_threads(2, [&](unsigned t, unsigned) { k.pointwise(x + t * half, y + t * half, half, p); });
-    if (s.n & (s.n - 1)) {
-        std::size_t m = s.n / 3;
-        for (int r = 0; r < 3; ++r)
-            inverse_on_two_threads(k, x + r * m, m, p);
-        on_threads(2, [&](unsigned t, unsigned) { k.radix3_inverse(x, m, t * m / 2, (t + 1) * m / 2, p); });
-    } else {
-        inverse_on_two_threads(k, x, s.n, p);
+    k.pointwise(x + t * half, y + t * half, half, p);
+    sync.arrive_and_wait();
+    // One power of two, or three of them for n = 3m; each is r parts, then a last pass.
+    bool thirds = s.n & (s.n - 1);
+    std::size_t m = thirds ? s.n / 3 : s.n, blocks = thirds ? 3 : 1;
+    std::size_t r = k.top_radix(m), part = m / r, parts = blocks * r;
+    for (std::size_t i = t * parts / 2; i < (t + 1) * parts / 2; ++i)
+        k.inverse_power_of_two(x + i * part, part, p);
+    sync.arrive_and_wait();
+    for (std::size_t b = 0; b < blocks; ++b)
+        k.inverse_top(x + b * m, m, t * part / 2, (t + 1) * part / 2, p);
+    sync.arrive_and_wait();
+    if (thirds) {
+        k.radix3_inverse(x, m, t * m / 2, (t + 1) * m / 2, p);
+        sync.arrive_and_wait();
     }
 }
 
@@ -413,20 +384,47 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
         return;
     }
     // Residues of both primes, the second operand's transform, the roots.
-    scratch space(3 * s.n + layout_for(s.n).doubles);
+    scratch space(3 * s.n + (threads < 2 ? 1 : 2) * layout_for(s.n).doubles);
     double *x1 = space.get(), *x2 = x1 + s.n, *y = x2 + s.n, *roots = y + s.n;
-
-    ntt_prime p1 = prime_for(k, roots, s.n, prime1);
-    product_mod(k, p1, x1, y, ap, an, bp, bn, s, threads);
-    ntt_prime p2 = prime_for(k, roots, s.n, prime2);
-    product_mod(k, p2, x2, y, ap, an, bp, bn, s, threads);
 
     double n_inv1 = inverse_of(s.n, prime1), n_inv2 = inverse_of(s.n, prime2);
     double p1_inv2 = centred(prime1_inverse_mod_prime2, prime2.p);
-    std::size_t half = s.n / 2;
-    on_threads(threads, [&](unsigned t, unsigned parts) {
-        std::size_t lo = parts == 1 ? 0 : t * half, len = parts == 1 ? s.n : half;
-        k.garner(x1 + lo, x2 + lo, len, p1, p2, n_inv1, n_inv2, p1_inv2);
-    });
-    recombine_all(rp, an + bn, x1, x2, s.n, s.w, s.la + s.lb - 1, threads);
+    std::size_t rn = an + bn, count = s.la + s.lb - 1;
+    if (threads < 2) {
+        ntt_prime p1 = prime_for(k, roots, s.n, prime1);
+        product_mod(k, p1, x1, y, ap, an, bp, bn, s);
+        ntt_prime p2 = prime_for(k, roots, s.n, prime2);
+        product_mod(k, p2, x2, y, ap, an, bp, bn, s);
+        k.garner(x1, x2, s.n, p1, p2, n_inv1, n_inv2, p1_inv2);
+        u64 carry[3];
+        recombine(rp, 0, rn, x1, x2, s.n, s.w, 0, count, carry);
+        return;
+    }
+    // Two threads started once, meeting at a barrier between the steps; the
+    // roots of both primes are made at the start, one prime on each thread.
+    double* roots2 = roots + layout_for(s.n).doubles;
+    ntt_prime p1, p2;
+    std::barrier<> sync(2);
+    std::size_t half = s.n / 2, mid = count / 2, limb = static_cast<std::size_t>(static_cast<u64>(mid) * s.w / 64);
+    u64 carry[2][3];
+    auto work = [&](unsigned t) {
+        if (t == 0)
+            p1 = prime_for(k, roots, s.n, prime1);
+        else
+            p2 = prime_for(k, roots2, s.n, prime2);
+        sync.arrive_and_wait();
+        product_mod_half(t, sync, k, p1, x1, y, ap, an, bp, bn, s);
+        product_mod_half(t, sync, k, p2, x2, y, ap, an, bp, bn, s);
+        k.garner(x1 + t * half, x2 + t * half, half, p1, p2, n_inv1, n_inv2, p1_inv2);
+        sync.arrive_and_wait();
+        if (t == 0)
+            recombine(rp, 0, limb, x1, x2, s.n, s.w, 0, mid, carry[0]);
+        else
+            recombine(rp, limb, rn, x1, x2, s.n, s.w, mid, count, carry[1]);
+    };
+    both([&] { work(0); }, [&] { work(1); });
+    // The low half's carry goes where the high half began.
+    std::size_t words = rn - limb < 3 ? rn - limb : 3;
+    if (mpn_add_n(rp + limb, rp + limb, carry[0], static_cast<mp_size_t>(words)) && limb + words < rn)
+        mpn_add_1(rp + limb + words, rp + limb + words, static_cast<mp_size_t>(rn - limb - words), 1);
 }
