@@ -17,12 +17,14 @@ constexpr double stage2_a_bits = 2110;
 constexpr double stage1_bits = 1611 + 981 + 1611;      // a, b, c of stage 1
 constexpr double stage2_bits = 2098 + 1468 + 2098;     // a, b, c of stage 2
 constexpr double final_map_bits = 1855 + 1225 + 1855;  // a, b, c of all terms
-// Peak over the final map's size and the process's own base, fitted to the
-// peaks measured at 10^6 and 10^7 decimals (22.5 and 158.5 MB): in the last phase
-// the map's members, 10^N, the products X and Y, the division and GMP's
-// multiplication scratch overlap, every integer freed after its last use.
-constexpr double peak_per_map_byte = 4.8;
-constexpr double base_bytes = 6.5e6;
+// Peak over the final map's size and the process's own base, fitted above the
+// peaks measured (maximum resident set) at 10^5, 10^6, 3x10^6, 10^7 and 10^8
+// decimals: 8.5, 33.4, 72.1, 226 and 1862 MB. They lie in the last phase and the
+// final composition, where the map's members, 10^N, the products X and Y, the
+// division and the product engine's scratch (three arrays of doubles a transform
+// point, on whole huge pages) overlap.
+constexpr double peak_per_map_byte = 7.0;
+constexpr double base_bytes = 12e6;
 // The raw result T: log2(10) / 8 bytes a decimal.
 constexpr double raw_bytes_per_digit = 0.4153;
 
