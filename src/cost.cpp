@@ -19,7 +19,7 @@ constexpr double stage2_bits = 2098 + 1468 + 2098;     // a, b, c of stage 2
 constexpr double final_map_bits = 1855 + 1225 + 1855;  // a, b, c of all terms
 // Peak over the final map's size and the process's own base, fitted above the
 // peaks measured (maximum resident set) at 10^5, 10^6, 3x10^6, 10^7 and 10^8
-// decimals: 8.5, 33.4, 72.1, 226 and 1862 MB. They lie in the last phase and the
+// decimals: 8.5, 33.4, 72.1, 228 and 1923 MB. They lie in the last phase and the
 // final composition, where the map's members, 10^N, the products X and Y, the
 // division and the product engine's scratch (three arrays of doubles a transform
 // point, on whole huge pages) overlap.
