@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -22,6 +23,18 @@ namespace {
 void sleep_ms(int ms)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// Waits, ten seconds at most, until the child has printed its first line.
+void wait_for_first_line(const child_process& child)
+{
+    for (int i = 0; i < 2000; ++i) {
+        char buf[64];
+        ssize_t n = pread(fileno(child.out), buf, sizeof buf, 0);
+        if (n > 0 && std::memchr(buf, '\n', static_cast<size_t>(n)))
+            return;
+        sleep_ms(5);
+    }
 }
 
 TEST(Guards, RunsBesideOrStoppedByASignalLeaveOnlyWholeFiles)
@@ -44,6 +57,10 @@ TEST(Guards, RunsBesideOrStoppedByASignalLeaveOnlyWholeFiles)
         // ThreadSanitizer that is no leak worth a report.
         child_process child = start_pidecimals(dir.path, {"1000000"},
                                                [] { setenv("TSAN_OPTIONS", "report_thread_leaks=0", 1); });
+        // An interrupt is timed from the run's first line, once it watches its
+        // signals (a slow start under a sanitizer could otherwise come first).
+        if (sig != SIGKILL)
+            wait_for_first_line(child);
         sleep_ms(ms);
         kill(child.pid, sig);
         run_result r = finish(child);
