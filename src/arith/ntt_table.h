@@ -23,10 +23,10 @@ struct ntt_prime {
 };
 
 // Transforms of size n, a power of two or three times one, with n >= lanes^2
-// (3 lanes^2 for the latter). The forward transform
-// leaves its values in an order of its own that the inverse takes back; the
-// inverse, run on forward(x) * forward(y), leaves n * (x * y)[i] mod p at index
-// (n - i) mod n, so that it needs no table of inverse roots.
+// (3 lanes^2 for the latter). The forward transform leaves its values in an order
+// of its own that the inverse takes back; the inverse, run on forward(x) *
+// forward(y), leaves n * (x * y)[i] mod p at index (n - i) mod n, so that it
+// needs no table of inverse roots.
 struct ntt_kernels {
     std::size_t lanes;
     // For a power of two n, 2 or 4: before the last pass of its inverse, the data
