@@ -11,25 +11,30 @@ affine& affine::operator=(affine&& other) noexcept
     return *this;
 }
 
+namespace {
+
+// P <- P o Q in four steps, each product on up to threads threads.
+void compose_in_place(affine& P, const affine& Q, unsigned threads)
+{
+    multiply(P.a, P.a, Q.c, threads);
+    mpz_class t;
+    multiply(t, P.b, Q.a, threads);
+    P.a += t;
+    multiply(P.b, P.b, Q.b, threads);
+    multiply(P.c, P.c, Q.c, threads);
+}
+
+} // namespace
+
 void affine::compose(const affine& other)
 {
-    multiply(a, a, other.c);
-    mpz_class t;
-    multiply(t, b, other.a);
-    a += t;
-    multiply(b, b, other.b);
-    multiply(c, c, other.c);
+    compose_in_place(*this, other, 1);
 }
 
 void compose_on_two_threads(affine& P, const affine& Q)
 {
     if (mpz_size(Q.c.get_mpz_t()) >= one_at_a_time_limbs && mpz_size(P.b.get_mpz_t()) >= one_at_a_time_limbs) {
-        multiply(P.a, P.a, Q.c, 2);
-        mpz_class t;
-        multiply(t, P.b, Q.a, 2);
-        P.a += t;
-        multiply(P.b, P.b, Q.b, 2);
-        multiply(P.c, P.c, Q.c, 2);
+        compose_in_place(P, Q, 2);
         return;
     }
     // Both sides read P.b: the new b is held apart until this side has used the old
