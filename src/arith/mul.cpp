@@ -33,11 +33,8 @@ void multiply_by(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, ntt_path path, std::size
     mpz_ptr out = (r == x || r == y) ? apart.get_mpz_t() : r;
     mp_limb_t* limbs = mpz_limbs_write(out, static_cast<mp_size_t>(xn + yn));
     ntt_mul(limbs, mpz_limbs_read(x), xn, mpz_limbs_read(y), yn, path, threads);
-    std::size_t size = xn + yn;
-    while (size > 0 && limbs[size - 1] == 0)
-        --size;
-    mp_size_t sign = mpz_sgn(x) * mpz_sgn(y);
-    mpz_limbs_finish(out, sign * static_cast<mp_size_t>(size));
+    // mpz_limbs_finish drops the zero limbs on top.
+    mpz_limbs_finish(out, mpz_sgn(x) * mpz_sgn(y) * static_cast<mp_size_t>(xn + yn));
     if (out != r)
         mpz_swap(r, out);
 }

@@ -383,8 +383,10 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
             rp[i] = 0;
         return;
     }
-    // Residues of both primes, the second operand's transform, the roots.
-    scratch space(3 * s.n + (threads < 2 ? 1 : 2) * layout_for(s.n).doubles);
+    // Residues of both primes, the second operand's transform, the roots (of
+    // each prime at once on two threads).
+    std::size_t table = layout_for(s.n).doubles;
+    scratch space(3 * s.n + (threads < 2 ? 1 : 2) * table);
     double *x1 = space.get(), *x2 = x1 + s.n, *y = x2 + s.n, *roots = y + s.n;
 
     double n_inv1 = inverse_of(s.n, prime1), n_inv2 = inverse_of(s.n, prime2);
@@ -402,7 +404,7 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
     }
     // Two threads started once, meeting at a barrier between the steps; the
     // roots of both primes are made at the start, one prime on each thread.
-    double* roots2 = roots + layout_for(s.n).doubles;
+    double* roots2 = roots + table;
     ntt_prime p1, p2;
     std::barrier<> sync(2);
     std::size_t half = s.n / 2, mid = count / 2, limb = static_cast<std::size_t>(static_cast<u64>(mid) * s.w / 64);

@@ -208,35 +208,57 @@ struct transforms {
     // Blocks of this many residues are transformed whole in the caches.
     static constexpr std::size_t block = std::size_t(1) << 13;
 
+    // For a power of two m: the top pass is one level (2) or two (4) so that the
+    // levels above the lanes come in pairs below it.
+    static std::size_t top_radix(std::size_t m)
+    {
+        return vector_levels(m) % 2 ? 2 : 4;
+    }
+
+    // The top pass of a power-of-two size m, butterflies [j0, j1) of m / top_radix(m);
+    // the parts are then independent transforms of size m / top_radix(m).
+    static void forward_top(double* x, std::size_t m, std::size_t j0, std::size_t j1, const ntt_prime& p,
+                            const K& k)
+    {
+        if (top_radix(m) == 2)
+            dif2(x, m, m, j0, j1, p, k);
+        else
+            dif4(x, m, m, j0, j1, p, k);
+    }
+
+    // Its mirror, the last pass of an inverse, after the inverses of the parts.
+    static void inverse_top(double* x, std::size_t m, std::size_t j0, std::size_t j1, const ntt_prime& p,
+                            const K& k)
+    {
+        if (top_radix(m) == 2)
+            dit2(x, m, m, j0, j1, p, k);
+        else
+            dit4(x, m, m, j0, j1, p, k);
+    }
+
     // Transforms of a power-of-two size m.
     static void forward2(double* x, std::size_t m, const ntt_prime& p, const K& k)
     {
         if (m <= block) {
             forward_block(x, m, p, k);
-        } else if (vector_levels(m) % 2) {
-            dif2(x, m, m, 0, m / 2, p, k);
-            forward2(x, m / 2, p, k);
-            forward2(x + m / 2, m / 2, p, k);
-        } else {
-            dif4(x, m, m, 0, m / 4, p, k);
-            for (int i = 0; i < 4; ++i)
-                forward2(x + i * (m / 4), m / 4, p, k);
+            return;
         }
+        std::size_t part = m / top_radix(m);
+        forward_top(x, m, 0, part, p, k);
+        for (std::size_t i = 0; i < m; i += part)
+            forward2(x + i, part, p, k);
     }
 
     static void inverse2(double* x, std::size_t m, const ntt_prime& p, const K& k)
     {
         if (m <= block) {
             inverse_block(x, m, p, k);
-        } else if (vector_levels(m) % 2) {
-            inverse2(x, m / 2, p, k);
-            inverse2(x + m / 2, m / 2, p, k);
-            dit2(x, m, m, 0, m / 2, p, k);
-        } else {
-            for (int i = 0; i < 4; ++i)
-                inverse2(x + i * (m / 4), m / 4, p, k);
-            dit4(x, m, m, 0, m / 4, p, k);
+            return;
         }
+        std::size_t part = m / top_radix(m);
+        for (std::size_t i = 0; i < m; i += part)
+            inverse2(x + i, part, p, k);
+        inverse_top(x, m, 0, part, p, k);
     }
 
     // The twiddles w_3m^j and w_3m^2j of the radix-3 pass, each the product of a
@@ -353,17 +375,6 @@ struct transforms {
         for (std::size_t i = chunk; i < count; i += W)
             L::store(x + i, L::reduce(L::mulmod(L::load(x + i - chunk), s, k), k));
     }
-
-    // The last pass of an inverse transform of a power-of-two size n, butterflies
-    // [j0, j1) of n / top_radix(n), after the transforms of its halves or quarters.
-    static void inverse_top(double* x, std::size_t n, std::size_t j0, std::size_t j1, const ntt_prime& p,
-                            const K& k)
-    {
-        if (vector_levels(n) % 2)
-            dit2(x, n, n, j0, j1, p, k);
-        else
-            dit4(x, n, n, j0, j1, p, k);
-    }
 };
 
 // The kernel table of this instruction set.
@@ -374,7 +385,7 @@ constexpr ntt_kernels kernels_of()
     using K = typename L::prime;
     return ntt_kernels{
         L::W,
-        [](std::size_t n) -> std::size_t { return T::vector_levels(n) % 2 ? 2 : 4; },
+        [](std::size_t n) { return T::top_radix(n); },
         [](double* x, std::size_t n, const ntt_prime& p) { T::forward(x, n, p); },
         [](double* x, std::size_t n, const ntt_prime& p) { T::inverse(x, n, p); },
         [](double* x, std::size_t n, const ntt_prime& p) { T::inverse2(x, n, p, K(p)); },

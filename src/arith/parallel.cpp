@@ -31,10 +31,7 @@ void multiply_by_pieces(mpz_class& r, const mpz_class& x, const mpz_class& y)
         if (pn > 0)
             mpn_add(out + at, out + at, xn + yn - at, mpz_limbs_read(part.get_mpz_t()), static_cast<mp_size_t>(pn));
     }
-    std::size_t size = xn + yn;
-    while (size > 0 && out[size - 1] == 0)
-        --size;
-    mpz_limbs_finish(r.get_mpz_t(), mpz_sgn(x.get_mpz_t()) * mpz_sgn(y.get_mpz_t()) * static_cast<mp_size_t>(size));
+    mpz_limbs_finish(r.get_mpz_t(), mpz_sgn(x.get_mpz_t()) * mpz_sgn(y.get_mpz_t()) * static_cast<mp_size_t>(xn + yn));
 }
 
 } // namespace
