@@ -1,6 +1,7 @@
 #include "arith/divide.h"
 
 #include "arith/mul.h"
+#include "arith/parallel.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ mpz_class scaled(const mpz_class& x, long s)
 
 } // namespace
 
-mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k)
+mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned threads)
 {
     mpz_class v;
     if (k <= newton_from) {
@@ -36,9 +37,9 @@ mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k)
     // step v <- v + v (2^2k - d v) / 2^2k squares the error: with 2h >= k + 64
     // it is below 3.
     mp_bitcnt_t h = (k + 1) / 2 + guard_bits / 2;
-    mpz_class vh = approximate_reciprocal(scaled(d, static_cast<long>(k - h)), h);
+    mpz_class vh = approximate_reciprocal(scaled(d, static_cast<long>(k - h)), h, threads);
     mpz_class e, dv;
-    multiply(dv, d, vh);
+    multiply(dv, d, vh, threads);
     dv <<= k - h;
     e = 1;
     e <<= 2 * k;
@@ -48,7 +49,7 @@ mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k)
     // than 2^-31 when e loses its bits below 2^(k-32).
     mpz_fdiv_q_2exp(e.get_mpz_t(), e.get_mpz_t(), k - 32);
     mpz_class correction;
-    multiply(correction, vh, e);
+    multiply(correction, vh, e, threads);
     mpz_fdiv_q_2exp(correction.get_mpz_t(), correction.get_mpz_t(), h + 32);
     v = vh << (k - h);
     v += correction;
@@ -79,6 +80,41 @@ void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d)
     }
     while (r >= d.d) {
         r -= d.d;
+        ++q;
+    }
+}
+
+void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d)
+{
+    mp_bitcnt_t x_bits = mpz_sizeinbase(x.get_mpz_t(), 2), d_bits = mpz_sizeinbase(d.get_mpz_t(), 2);
+    if (x < d) {
+        q = 0;
+        return;
+    }
+    mp_bitcnt_t q_bits = x_bits - d_bits + 1;
+    if (q_bits < newton_from || d_bits < newton_from) {
+        mpz_tdiv_qr(q.get_mpz_t(), x.get_mpz_t(), x.get_mpz_t(), d.get_mpz_t());
+        return;
+    }
+    // x / d = (x 2^-shift) / (d 2^-shift), the divisor's top kk bits, whose
+    // reciprocal v is within 3 of 2^(2 kk) / (d 2^-shift). The bits of x below
+    // 2^(shift + kk - guard_bits) move the estimate by less than 2^-62.
+    mp_bitcnt_t kk = q_bits + guard_bits;
+    long shift = static_cast<long>(d_bits) - static_cast<long>(kk);
+    long cut = shift + static_cast<long>(kk - guard_bits);
+    {
+        mpz_class v = approximate_reciprocal(scaled(d, shift), kk, 2);
+        multiply(q, scaled(x, cut), v, 2);
+    }
+    mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), kk + guard_bits);
+    subtract_product(x, q, d);
+    // The estimate is within a few units: the remainder makes it exact.
+    while (sgn(x) < 0) {
+        x += d;
+        --q;
+    }
+    while (x >= d) {
+        x -= d;
         ++q;
     }
 }

@@ -18,5 +18,11 @@ divisor prepare_divisor(const mpz_class& d, mp_bitcnt_t quotient_bits);
 // q <- floor(x / d), r <- x - q d for 0 <= x < d 2^quotient_bits; q, r, x distinct.
 void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d);
 
-// Within 3 of 2^(2k) / d for d of exactly k bits (the tests' window on the Newton steps).
-mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k);
+// q <- floor(x / d) and x <- x - q d, for x >= 0 and d > 0 (q is neither): the
+// quotient from a reciprocal of d's top bits by Newton's iteration, the remainder
+// in x's own limbs, every large product on both cores.
+void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d);
+
+// Within 3 of 2^(2k) / d for d of exactly k bits (the tests' window on the Newton
+// steps); each product on up to threads threads.
+mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned threads = 1);

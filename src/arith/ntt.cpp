@@ -361,6 +361,11 @@ bool ntt_path_supported(ntt_path path)
     }
 }
 
+std::size_t ntt_length(std::size_t an, std::size_t bn)
+{
+    return plan_for(u64(64) * an, u64(64) * bn).n;
+}
+
 ntt_path ntt_best_path()
 {
     for (ntt_path path : {ntt_path::avx512, ntt_path::avx2})

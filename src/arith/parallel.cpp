@@ -1,24 +1,33 @@
 #include "arith/parallel.h"
 
 #include <cstring>
-#include <vector>
+#include <functional>
 
-#include "arith/divide.h"
 #include "arith/mul.h"
+#include "arith/ntt.h"
 #include "common/threads.h"
 
 namespace {
 
-// r <- x * y for |y| >= |x| > 0 in limbs, y cut into pieces of about |x| limbs
-// whose products are made one after the other on both cores and added into r:
-// the transforms' scratch is then that of a balanced product of x's size, not of
-// the whole. r is neither x nor y.
-void multiply_by_pieces(mpz_class& r, const mpz_class& x, const mpz_class& y)
+// Calls take(at, part) for y cut into pieces of |x| limbs or fewer (at least one),
+// part = |x| times the piece that starts at limb at: the products are made one
+// after the other, each on both cores, so that the transforms' scratch is that
+// of a balanced product of x's size, not of the whole. x and y are not 0.
+void for_each_piece(const mpz_class& x, const mpz_class& y,
+                    const std::function<void(std::size_t, const mpz_class&)>& take)
 {
     std::size_t xn = mpz_size(x.get_mpz_t()), yn = mpz_size(y.get_mpz_t());
-    std::size_t pieces = yn / xn, piece = (yn + pieces - 1) / pieces;
-    mp_limb_t* out = mpz_limbs_write(r.get_mpz_t(), static_cast<mp_size_t>(xn + yn));
-    std::memset(out, 0, (xn + yn) * sizeof(mp_limb_t));
+    // From about |x| limbs down to half that, the pieces that cost the fewest
+    // transformed points, and of those the smallest: lengths step by 4/3 or 3/2,
+    // so that a few more pieces often fill their transforms better.
+    std::size_t least = yn / xn > 1 ? yn / xn : 1, piece = yn, work = SIZE_MAX;
+    for (std::size_t p = least; p <= 2 * least && p <= least + 64 && p <= yn; ++p) {
+        std::size_t len = (yn + p - 1) / p, points = p * ntt_length(xn, len);
+        if (points <= work) {
+            work = points;
+            piece = len;
+        }
+    }
     const mp_limb_t* limbs = mpz_limbs_read(y.get_mpz_t());
     mpz_t x_view;
     mpz_srcptr x_abs = mpz_roinit_n(x_view, mpz_limbs_read(x.get_mpz_t()), static_cast<mp_size_t>(xn));
@@ -27,11 +36,21 @@ void multiply_by_pieces(mpz_class& r, const mpz_class& x, const mpz_class& y)
         std::size_t len = at + piece < yn ? piece : yn - at;
         mpz_t view;
         multiply(part.get_mpz_t(), x_abs, mpz_roinit_n(view, limbs + at, static_cast<mp_size_t>(len)), 2);
-        std::size_t pn = mpz_size(part.get_mpz_t());
-        if (pn > 0)
-            mpn_add(out + at, out + at, xn + yn - at, mpz_limbs_read(part.get_mpz_t()), static_cast<mp_size_t>(pn));
+        take(at, part);
     }
-    mpz_limbs_finish(r.get_mpz_t(), mpz_sgn(x.get_mpz_t()) * mpz_sgn(y.get_mpz_t()) * static_cast<mp_size_t>(xn + yn));
+}
+
+// r <- x * y for |y| >= 2 |x| > 0 in limbs, piece by piece; r is neither x nor y.
+void multiply_by_pieces(mpz_class& r, const mpz_class& x, const mpz_class& y)
+{
+    std::size_t n = mpz_size(x.get_mpz_t()) + mpz_size(y.get_mpz_t());
+    mp_limb_t* out = mpz_limbs_write(r.get_mpz_t(), static_cast<mp_size_t>(n));
+    std::memset(out, 0, n * sizeof(mp_limb_t));
+    for_each_piece(x, y, [out, n](std::size_t at, const mpz_class& part) {
+        if (std::size_t pn = mpz_size(part.get_mpz_t()))
+            mpn_add(out + at, out + at, n - at, mpz_limbs_read(part.get_mpz_t()), static_cast<mp_size_t>(pn));
+    });
+    mpz_limbs_finish(r.get_mpz_t(), mpz_sgn(x.get_mpz_t()) * mpz_sgn(y.get_mpz_t()) * static_cast<mp_size_t>(n));
 }
 
 } // namespace
@@ -63,68 +82,23 @@ void multiply_on_two_threads(mpz_class& r, const mpz_class& x, const mpz_class& 
     r += lower;
 }
 
-namespace {
-
-// The decimal digits of x, exactly width of them with leading zeros, written at
-// out: x < 10^width, width = leaf * 2^level, powers[j] prepared for 10^(leaf 2^j).
-// The top cuts run their halves on two threads.
-void write_digits(char* out, const mpz_class& x, std::size_t leaf, unsigned level, const std::vector<divisor>& powers,
-                  unsigned threaded_levels)
+void subtract_product(mpz_class& x, const mpz_class& y, const mpz_class& z)
 {
-    if (level == 0) {
-        std::string digits = x.get_str(10);
-        std::size_t zeros = leaf - (sgn(x) ? digits.size() : 0);
-        std::memset(out, '0', zeros);
-        if (sgn(x))
-            std::memcpy(out + zeros, digits.data(), digits.size());
+    if (sgn(y) == 0 || sgn(z) == 0)
         return;
-    }
-    mpz_class high, low;
-    divide(high, low, x, powers[level - 1]);
-    std::size_t half = leaf << (level - 1);
-    if (threaded_levels > 0)
-        both([&] { write_digits(out, high, leaf, level - 1, powers, threaded_levels - 1); },
-             [&] { write_digits(out + half, low, leaf, level - 1, powers, threaded_levels - 1); });
-    else {
-        write_digits(out, high, leaf, level - 1, powers, 0);
-        write_digits(out + half, low, leaf, level - 1, powers, 0);
-    }
-}
-
-} // namespace
-
-std::string decimal_string(const mpz_class& x, size_t split_digits)
-{
-    // The digit count of x or one more.
-    size_t bound = mpz_sizeinbase(x.get_mpz_t(), 10);
-    if (bound < split_digits || bound < 64)
-        return x.get_str(10);
-    // Cut in 2^levels pieces of leaf digits, each of at most split_digits / 2
-    // digits (at least 32), converted by GMP.
-    std::size_t most = split_digits / 2 > 32 ? split_digits / 2 : 32;
-    unsigned levels = 0;
-    while ((most << levels) < bound)
-        ++levels;
-    std::size_t leaf = (bound + (std::size_t(1) << levels) - 1) >> levels;
-    // 10^(leaf 2^j) for j < levels, by squares, each prepared for its division.
-    std::vector<divisor> powers;
-    mpz_class power;
-    mpz_ui_pow_ui(power.get_mpz_t(), 10, leaf);
-    for (unsigned j = 0; j < levels; ++j) {
-        if (j > 0)
-            multiply(power, power, power, 2);
-        powers.push_back(prepare_divisor(power, mpz_sizeinbase(power.get_mpz_t(), 2)));
-    }
-    power = 0;
-
-    std::size_t sign = sgn(x) < 0 ? 1 : 0, width = leaf << levels;
-    std::string s(sign + width, '-');
-    mpz_class magnitude = abs(x);
-    write_digits(s.data() + sign, magnitude, leaf, levels, powers, 2);
-    // Past the sign, the zeros that lead the padded width.
-    std::size_t first = sign;
-    while (first + 1 < s.size() && s[first] == '0')
-        ++first;
-    s.erase(sign, first - sign);
-    return s;
+    bool y_shorter = mpz_size(y.get_mpz_t()) <= mpz_size(z.get_mpz_t());
+    std::size_t old = mpz_size(x.get_mpz_t()), yz = mpz_size(y.get_mpz_t()) + mpz_size(z.get_mpz_t());
+    // One limb more than either side, so that a negative result shows as one borrow.
+    std::size_t n = (old > yz ? old : yz) + 1;
+    mp_limb_t* out = mpz_limbs_modify(x.get_mpz_t(), static_cast<mp_size_t>(n));
+    std::memset(out + old, 0, (n - old) * sizeof(mp_limb_t));
+    mp_limb_t borrow = 0;
+    for_each_piece(y_shorter ? y : z, y_shorter ? z : y, [out, n, &borrow](std::size_t at, const mpz_class& part) {
+        if (std::size_t pn = mpz_size(part.get_mpz_t()))
+            borrow += mpn_sub(out + at, out + at, n - at, mpz_limbs_read(part.get_mpz_t()), static_cast<mp_size_t>(pn));
+    });
+    // The limbs hold x - yz modulo 2^(64 n), and |x - yz| < 2^(64 n - 64).
+    if (borrow)
+        mpn_neg(out, out, static_cast<mp_size_t>(n));
+    mpz_limbs_finish(x.get_mpz_t(), borrow ? -static_cast<mp_size_t>(n) : static_cast<mp_size_t>(n));
 }

@@ -1,9 +1,13 @@
 #include "result/evaluation.h"
 
+#include <malloc.h>
+
 #include <functional>
 #include <iostream>
 #include <string>
 
+#include "arith/decimal.h"
+#include "arith/divide.h"
 #include "arith/mul.h"
 #include "arith/parallel.h"
 #include "common/clock.h"
@@ -26,14 +30,13 @@ mpf_class unreduced_quotient(mpz_class& numerator, mpz_class& denominator)
     return r;
 }
 
-bool next_sum_agrees(mpz_class& X, const mpz_class& T, const mpz_class& D, const mpz_class& Y)
+bool next_sum_agrees(mpz_class& R, const mpz_class& D, const mpz_class& Y)
 {
     // (X + Y) / D = T + (R + Y) / D: the two truncations agree when 0 <= R + Y < D.
-    mpz_submul(X.get_mpz_t(), T.get_mpz_t(), D.get_mpz_t());
-    if (sgn(X) < 0 || X >= D)
+    if (sgn(R) < 0 || R >= D)
         return false;
-    X += Y;
-    return sgn(X) >= 0 && X < D;
+    R += Y;
+    return sgn(R) >= 0 && R < D;
 }
 
 namespace {
@@ -56,14 +59,15 @@ void phase(const std::string& heading, const std::function<void()>& work, const 
     print_duration(t0, unit);
 }
 
-// The peak of the run is in this last phase: every big integer is freed after
-// its last use. The fractions below share the denominator D = c0 * A.c: X / D is
-// the partial sum times 10^N, (X + Y) / D the next one, next / D the first term
-// left out.
+// Every big integer of this last phase is freed after its last use, and each
+// product is made alone on both cores, so that no two transforms' scratch meet.
+// The fractions below share the denominator D = c0 * A.c: X / D is the partial
+// sum times 10^N, (X + Y) / D the next one, next / D the first term left out.
 struct last_phase {
     unsigned long m;
     affine A;
     mpz_class power, next, D, X, Y, T;
+    bool exact = false;
 };
 
 void precision(last_phase& r)
@@ -82,45 +86,37 @@ void precision(last_phase& r)
     }, "");
 }
 
+// T, then the check: pi lies strictly between two consecutive partial sums, so
+// the digits are exact when the next one truncates to the same T.
 void approximation(last_phase& r, double start)
 {
     phase("valeur approchée de pi par défaut avec " + std::to_string(N) + " décimales...", [&r] {
         multiply_on_two_threads(r.X, r.power, r.A.a);
         release(r.A.a);
-        // The division runs on one thread: the other core makes Y meanwhile.
-        both([&r] { mpz_tdiv_q(r.T.get_mpz_t(), r.X.get_mpz_t(), r.D.get_mpz_t()); }, [&r] {
-            multiply(r.Y, r.power, r.next);
-            release(r.next);
-            release(r.power);
-        });
+        // X is left holding the remainder X - T D.
+        divide_in_place(r.T, r.X, r.D);
+        multiply_on_two_threads(r.Y, r.power, r.next);
+        release(r.next);
+        release(r.power);
+        r.exact = next_sum_agrees(r.X, r.D, r.Y);
+        release(r.X);
+        release(r.D);
+        release(r.Y);
     }, "");
     print_since(std::cout << N << " décimales de pi en ", start) << " s" << std::endl;
 }
 
-// Writes the text result while the next partial sum is checked beside it; whether
-// the digits are proved.
-bool decimal_recording(last_phase& r, const std::string& name, double start)
+void decimal_recording(const last_phase& r, const std::string& name, double start)
 {
-    bool exact = false;
-    both([&] {
-        phase("\nenregistrement décimal...", [&] {
-            std::string s = decimal_string(r.T);
-            if (N <= echoed_decimals) {
-                std::cout.write(s.data(), 1) << '.';
-                std::cout.write(s.data() + 1, static_cast<std::streamsize>(s.size() - 1)) << std::endl;
-            }
-            write_text_result(s, name);
-        });
-        print_total(start);
-    }, [&] {
-        // pi lies strictly between two consecutive partial sums: the digits are
-        // exact when the next one truncates to the same T.
-        exact = next_sum_agrees(r.X, r.T, r.D, r.Y);
-        release(r.X);
-        release(r.D);
-        release(r.Y);
+    phase("\nenregistrement décimal...", [&] {
+        std::string s = decimal_string(r.T);
+        if (N <= echoed_decimals) {
+            std::cout.write(s.data(), 1) << '.';
+            std::cout.write(s.data() + 1, static_cast<std::streamsize>(s.size() - 1)) << std::endl;
+        }
+        write_text_result(s, name);
     });
-    return exact;
+    print_total(start);
 }
 
 } // namespace
@@ -133,6 +129,8 @@ void pi()
     r.A = g(r.m);
     // Taken from g's global so that its digits go as soon as the products are made.
     r.power.swap(dixExpN);
+    // What the composition left free in the heap goes back before the products.
+    malloc_trim(0);
 
     precision(r);
     approximation(r, start);
@@ -141,7 +139,7 @@ void pi()
     phase("\nenregistrement binaire...", [&] { write_raw_result(r.T, name); });
     print_total(start);
 
-    bool exact = decimal_recording(r, name, start);
-    std::cout << (exact ? "résultat décimal dans le fichier " : "résultat décimal INEXACT dans le fichier ")
+    decimal_recording(r, name, start);
+    std::cout << (r.exact ? "résultat décimal dans le fichier " : "résultat décimal INEXACT dans le fichier ")
               << name << ".txt du répertoire " << pi_path << std::endl;
 }

@@ -8,10 +8,10 @@
 // is a(m+1) * A.b / (c0(63) * A.c), the first term left out.
 mpf_class unreduced_quotient(mpz_class& numerator, mpz_class& denominator);
 
-// Whether T = floor((X + Y) / D), for D > 0 and T meant as floor(X / D): with R = X - T*D,
-// the answer is 0 <= R < D and 0 <= R + Y < D, so that a T that is not floor(X / D) is
-// refused too. X is used up (it is left holding R + Y or R).
-bool next_sum_agrees(mpz_class& X, const mpz_class& T, const mpz_class& D, const mpz_class& Y);
+// Whether floor((X + Y) / D) = T, given R = X - T*D for D > 0 and T meant as
+// floor(X / D): the answer is 0 <= R < D and 0 <= R + Y < D, so that a T that is
+// not floor(X / D) is refused too. R is used up (it is left holding R + Y or R).
+bool next_sum_agrees(mpz_class& R, const mpz_class& D, const mpz_class& Y);
 
 // Computes and stores the first N decimals of pi, reporting every phase on
 // standard output; throws failure when a file cannot be written or read.

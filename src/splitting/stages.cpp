@@ -1,5 +1,7 @@
 #include "splitting/stages.h"
 
+#include <malloc.h>
+
 #include <iostream>
 #include <sstream>
 
@@ -48,6 +50,9 @@ affine g(unsigned long m)
     map_digest second = etape(2, m);
     std::cout << "composition des deux étapes..." << std::endl;
     double t0 = secondes();
+    // The stages' many smaller integers left holes in the heap: their pages go
+    // back to the system before the largest products.
+    malloc_trim(0);
     affine A1(stage_prefix(1), "pi/" + stage_prefix(1), &first);
     affine A2(stage_prefix(2), "pi/" + stage_prefix(2), &second);
     both([&] { compose_on_two_threads(A1, A2); }, [] { mpz_ui_pow_ui(dixExpN.get_mpz_t(), 10, N); });

@@ -45,4 +45,29 @@ TEST(Divide, QuotientsAndRemaindersAreGmps)
     }
 }
 
+TEST(Divide, InPlaceGivesGmpsQuotientAndRemainder)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(29);
+    auto exactly = [&rng](unsigned long bits) { return mpz_class(rng.get_z_bits(bits) | (mpz_class(1) << (bits - 1))); };
+    mpz_class ten;
+    mpz_ui_pow_ui(ten.get_mpz_t(), 10, 90309); // 300000 bits
+    // Divisors longer and shorter than the quotient, a power of ten, a power of two
+    // (zeros under its top) and all ones; quotients on both sides of where the
+    // reciprocal takes over from GMP; dividends below d, multiples of d and the
+    // largest of their size.
+    for (const mpz_class& d : {exactly(300000), exactly(30000), ten, mpz_class(mpz_class(1) << 250000),
+                               mpz_class((mpz_class(1) << 250000) - 1)})
+        for (unsigned long q_bits : {1000ul, 19999ul, 20001ul, 100000ul, 400000ul}) {
+            mpz_class top = d << q_bits;
+            for (const mpz_class& x : {mpz_class(d - 1), mpz_class(d * exactly(q_bits)), mpz_class(top - 1),
+                                       mpz_class(top / 2 + rng.get_z_range(top / 2))}) {
+                mpz_class q = -7, r = x, eq, er;
+                divide_in_place(q, r, d);
+                mpz_fdiv_qr(eq.get_mpz_t(), er.get_mpz_t(), x.get_mpz_t(), d.get_mpz_t());
+                EXPECT_TRUE(q == eq && r == er) << mpz_sizeinbase(d.get_mpz_t(), 2) << " bits by " << q_bits;
+            }
+        }
+}
+
 } // namespace

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <tuple>
+#include <vector>
 
 #include "common/threads.h"
 
 namespace {
 
-TEST(Parallel, SplitProductsAndDecimalsMatchGmp)
+TEST(Parallel, SplitProductsMatchGmp)
 {
     gmp_randclass rng(gmp_randinit_default);
     rng.seed(1412);
@@ -28,21 +30,23 @@ TEST(Parallel, SplitProductsAndDecimalsMatchGmp)
         multiply_on_two_threads(r, p, q);
         EXPECT_EQ(r, p * q) << mpz_size(p.get_mpz_t()) << " by " << mpz_size(q.get_mpz_t()) << " limbs";
     }
+}
 
-    std::vector<mpz_class> xs = {0, -1, 9, 10, 999, -1000, 12345};
-    for (unsigned long bits = 1; bits < 200000; bits = bits * 5 + 1)
-        xs.push_back(random(bits));
-    for (unsigned long d : {3ul, 1001ul}) {
-        mpz_class p;
-        mpz_ui_pow_ui(p.get_mpz_t(), 10, d);
-        // Powers of ten and their neighbours; lower halves all zeros, or zeros ahead of digits.
-        for (const mpz_class& x : {mpz_class(p), mpz_class(p - 1), mpz_class(p * p * 31), mpz_class(p * p * 31 + 7),
-                                   mpz_class(-(p * p * 4 + p / 10 * 3))})
-            xs.push_back(x);
+TEST(Parallel, ProductsSubtractedInPlaceMatchGmp)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(77);
+    const mpz_class y = rng.get_z_bits(3000 * 64), z = rng.get_z_bits(10000 * 64), ones = (mpz_class(1) << 64000) - 1;
+    // Results above, at and below zero (a borrow out of every limb), shorter and
+    // longer x than the product, factors of one piece or of several, and zero.
+    for (const auto& [x, a, b] : std::vector<std::tuple<mpz_class, mpz_class, mpz_class>>{
+             {y * z + 1, y, z}, {y * z, z, y}, {y * z - 1, y, z}, {mpz_class(0), y, z}, {mpz_class(5), ones, ones},
+             {ones * ones + ones, ones, ones}, {rng.get_z_bits(20000 * 64), z, y}, {y, mpz_class(0), z},
+             {mpz_class(1) << 900000, mpz_class(3), z}}) {
+        mpz_class r = x;
+        subtract_product(r, a, b);
+        EXPECT_EQ(r, x - a * b) << mpz_size(a.get_mpz_t()) << " by " << mpz_size(b.get_mpz_t()) << " limbs";
     }
-    for (const mpz_class& x : xs)
-        for (size_t split : {size_t(50000), size_t(0)})
-            EXPECT_EQ(decimal_string(x, split), x.get_str(10)) << "split from " << split;
 }
 
 TEST(Threads, TheFirstErrorComesBackAfterBothEnded)

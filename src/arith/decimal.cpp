@@ -1,0 +1,75 @@
+#include "arith/decimal.h"
+
+#include <cstring>
+#include <vector>
+
+#include "arith/divide.h"
+#include "arith/mul.h"
+#include "common/threads.h"
+
+namespace {
+
+// The decimal digits of x, exactly width of them with leading zeros, written at
+// out: x < 10^width, width = leaf * 2^level, powers[j] prepared for 10^(leaf 2^j).
+// The top cuts run their halves on two threads.
+void write_digits(char* out, const mpz_class& x, std::size_t leaf, unsigned level, const std::vector<divisor>& powers,
+                  unsigned threaded_levels)
+{
+    if (level == 0) {
+        std::string digits = x.get_str(10);
+        std::size_t zeros = leaf - (sgn(x) ? digits.size() : 0);
+        std::memset(out, '0', zeros);
+        if (sgn(x))
+            std::memcpy(out + zeros, digits.data(), digits.size());
+        return;
+    }
+    mpz_class high, low;
+    divide(high, low, x, powers[level - 1]);
+    std::size_t half = leaf << (level - 1);
+    if (threaded_levels > 0)
+        both([&] { write_digits(out, high, leaf, level - 1, powers, threaded_levels - 1); },
+             [&] { write_digits(out + half, low, leaf, level - 1, powers, threaded_levels - 1); });
+    else {
+        write_digits(out, high, leaf, level - 1, powers, 0);
+        write_digits(out + half, low, leaf, level - 1, powers, 0);
+    }
+}
+
+} // namespace
+
+std::string decimal_string(const mpz_class& x, size_t split_digits)
+{
+    // The digit count of x or one more.
+    size_t bound = mpz_sizeinbase(x.get_mpz_t(), 10);
+    if (bound < split_digits || bound < 64)
+        return x.get_str(10);
+    // Cut in 2^levels pieces of leaf digits, each of at most split_digits / 2
+    // digits (at least 32), converted by GMP.
+    std::size_t most = split_digits / 2 > 32 ? split_digits / 2 : 32;
+    unsigned levels = 0;
+    while ((most << levels) < bound)
+        ++levels;
+    std::size_t leaf = (bound + (std::size_t(1) << levels) - 1) >> levels;
+    // 10^(leaf 2^j) for j < levels, by squares, each prepared for its division.
+    std::vector<divisor> powers;
+    mpz_class power;
+    mpz_ui_pow_ui(power.get_mpz_t(), 10, leaf);
+    for (unsigned j = 0; j < levels; ++j) {
+        if (j > 0)
+            multiply(power, power, power, 2);
+        powers.push_back(prepare_divisor(power, mpz_sizeinbase(power.get_mpz_t(), 2)));
+    }
+    power = 0;
+
+    std::size_t sign = sgn(x) < 0 ? 1 : 0, width = leaf << levels;
+    std::string s(sign + width, '-');
+    mpz_class magnitude = abs(x);
+    write_digits(s.data() + sign, magnitude, leaf, levels, powers, 2);
+    // Past the sign, the zeros that lead the padded width.
+    std::size_t first = sign;
+    while (first + 1 < s.size() && s[first] == '0')
+        ++first;
+    s.erase(sign, first - sign);
+    return s;
+}
+
