@@ -2,6 +2,7 @@
 
 #include <malloc.h>
 
+#include <atomic>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -16,6 +17,7 @@
 #include "persistence/result_files.h"
 #include "series/shape.h"
 #include "series/terms.h"
+#include "splitting/progress.h"
 #include "splitting/stages.h"
 
 mpf_class unreduced_quotient(mpz_class& numerator, mpz_class& denominator)
@@ -50,15 +52,6 @@ void release(mpz_class& x)
     mpz_class().swap(x);
 }
 
-// Prints heading, runs work and ends with the duration line of both.
-void phase(const std::string& heading, const std::function<void()>& work, const char* unit = " s")
-{
-    double t0 = secondes();
-    std::cout << heading << std::endl;
-    work();
-    print_duration(t0, unit);
-}
-
 // Every big integer of this last phase is freed after its last use, and each
 // product is made alone on both cores, so that no two transforms' scratch meet.
 // The fractions below share the denominator D = c0 * A.c: X / D is the partial
@@ -68,11 +61,32 @@ struct last_phase {
     affine A;
     mpz_class power, next, D, X, Y, T;
     bool exact = false;
+    // What the phase is doing, for the terminal.
+    std::atomic<const char*> step{""};
 };
+
+// Prints heading and runs work, whose steps a terminal shows when the run is
+// past the console's echo of the digits and long enough to need them; then
+// report, whose lines follow, and the duration line of both.
+void phase(last_phase& r, const std::string& heading, const std::function<void()>& work,
+           const std::function<void()>& report = {}, const char* unit = " s")
+{
+    double t0 = secondes();
+    std::cout << heading << std::endl;
+    {
+        std::jthread ticker = N > echoed_decimals ? start_steps(r.step) : std::jthread();
+        work();
+        stop_progress(ticker);
+    }
+    if (report)
+        report();
+    print_duration(t0, unit);
+}
 
 void precision(last_phase& r)
 {
-    phase("\nprécision...", [&r] {
+    phase(r, "\nprécision...", [&r] {
+        r.step = "terme suivant et dénominateur";
         both([&r] {
             r.next = a(mpz_class(r.m + 1)) * r.A.b;
             release(r.A.b);
@@ -80,6 +94,7 @@ void precision(last_phase& r)
             r.D = c0(k0) * r.A.c;
             release(r.A.c);
         });
+    }, [&r] {
         mpf_class bound = unreduced_quotient(r.next, r.D);
         std::cout << "nombre de termes de la somme partielle = " << r.m << std::endl;
         std::cout << "incertitude = " << std::scientific << bound << std::endl;
@@ -90,11 +105,14 @@ void precision(last_phase& r)
 // the digits are exact when the next one truncates to the same T.
 void approximation(last_phase& r, double start)
 {
-    phase("valeur approchée de pi par défaut avec " + std::to_string(N) + " décimales...", [&r] {
+    phase(r, "valeur approchée de pi par défaut avec " + std::to_string(N) + " décimales...", [&r] {
+        r.step = "produit par 10^N";
         multiply_on_two_threads(r.X, r.power, r.A.a);
         release(r.A.a);
+        r.step = "quotient et reste";
         // X is left holding the remainder X - T D.
         divide_in_place(r.T, r.X, r.D);
+        r.step = "vérification par la somme suivante";
         multiply_on_two_threads(r.Y, r.power, r.next);
         release(r.next);
         release(r.power);
@@ -102,18 +120,29 @@ void approximation(last_phase& r, double start)
         release(r.X);
         release(r.D);
         release(r.Y);
-    }, "");
+    }, {}, "");
     print_since(std::cout << N << " décimales de pi en ", start) << " s" << std::endl;
 }
 
-void decimal_recording(const last_phase& r, const std::string& name, double start)
+void binary_recording(last_phase& r, const std::string& name, double start)
 {
-    phase("\nenregistrement décimal...", [&] {
+    phase(r, "\nenregistrement binaire...", [&] {
+        r.step = "écriture du fichier binaire";
+        write_raw_result(r.T, name);
+    });
+    print_total(start);
+}
+
+void decimal_recording(last_phase& r, const std::string& name, double start)
+{
+    phase(r, "\nenregistrement décimal...", [&] {
+        r.step = "conversion décimale";
         std::string s = decimal_string(r.T);
         if (N <= echoed_decimals) {
             std::cout.write(s.data(), 1) << '.';
             std::cout.write(s.data() + 1, static_cast<std::streamsize>(s.size() - 1)) << std::endl;
         }
+        r.step = "écriture du fichier texte";
         write_text_result(s, name);
     });
     print_total(start);
@@ -136,9 +165,7 @@ void pi()
     approximation(r, start);
 
     std::string name = result_name(N);
-    phase("\nenregistrement binaire...", [&] { write_raw_result(r.T, name); });
-    print_total(start);
-
+    binary_recording(r, name, start);
     decimal_recording(r, name, start);
     std::cout << (r.exact ? "résultat décimal dans le fichier " : "résultat décimal INEXACT dans le fichier ")
               << name << ".txt du répertoire " << pi_path << std::endl;
