@@ -84,7 +84,7 @@ void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d)
     }
 }
 
-void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d)
+void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d, std::size_t cap)
 {
     mp_bitcnt_t x_bits = mpz_sizeinbase(x.get_mpz_t(), 2), d_bits = mpz_sizeinbase(d.get_mpz_t(), 2);
     if (x < d) {
@@ -104,10 +104,10 @@ void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d)
     long cut = shift + static_cast<long>(kk - guard_bits);
     {
         mpz_class v = approximate_reciprocal(scaled(d, shift), kk, 2);
-        multiply(q, scaled(x, cut), v, 2);
+        multiply_on_two_threads(q, scaled(x, cut), v, cap);
     }
     mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), kk + guard_bits);
-    subtract_product(x, q, d);
+    subtract_product(x, q, d, cap);
     // The estimate is within a few units: the remainder makes it exact.
     while (sgn(x) < 0) {
         x += d;

@@ -4,6 +4,8 @@
 #pragma once
 #include <gmpxx.h>
 
+#include <cstdint>
+
 // A divisor d > 0 prepared for quotients of up to quotient_bits bits: d scaled
 // by 2^-shift to kk bits, and v within 3 of 2^(2 kk) / (that scaled d).
 struct divisor {
@@ -20,8 +22,9 @@ void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d);
 
 // q <- floor(x / d) and x <- x - q d, for x >= 0 and d > 0 (q is neither): the
 // quotient from a reciprocal of d's top bits by Newton's iteration, the remainder
-// in x's own limbs, every large product on both cores.
-void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d);
+// in x's own limbs, every large product on both cores and the largest within cap
+// transform points.
+void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d, std::size_t cap = SIZE_MAX);
 
 // Within 3 of 2^(2k) / d for d of exactly k bits (the tests' window on the Newton
 // steps); each product on up to threads threads.

@@ -19,6 +19,13 @@ std::size_t transform_from(ntt_path path)
     }
 }
 
+// The processor's fastest path, asked once.
+ntt_path best_path()
+{
+    static const ntt_path best = ntt_best_path();
+    return best;
+}
+
 } // namespace
 
 void multiply_by(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, ntt_path path, std::size_t min_limbs, unsigned threads)
@@ -41,6 +48,12 @@ void multiply_by(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, ntt_path path, std::size
 
 void multiply(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, unsigned threads)
 {
-    static const ntt_path best = ntt_best_path();
-    multiply_by(r, x, y, best, transform_from(best), threads);
+    multiply_by(r, x, y, best_path(), transform_from(best_path()), threads);
+}
+
+std::size_t transform_cap(std::size_t limbs)
+{
+    if (transform_from(best_path()) == SIZE_MAX || limbs == 0)
+        return SIZE_MAX;
+    return ntt_length(limbs, limbs - limbs / 4);
 }

@@ -9,6 +9,11 @@
 // megabytes: such products are best made one at a time, each on both cores.
 constexpr std::size_t one_at_a_time_limbs = std::size_t(1) << 16;
 
+// A bound on transform lengths for the products of a run whose largest factor has
+// limbs limbs: the length of its product by three quarters of its size. Where
+// GMP makes every product, no bound.
+std::size_t transform_cap(std::size_t limbs);
+
 // r <- x * y; r may be x or y. With threads = 2 a large product uses both cores.
 void multiply(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, unsigned threads = 1);
 inline void multiply(mpz_class& r, const mpz_class& x, const mpz_class& y, unsigned threads = 1)

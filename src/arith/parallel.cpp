@@ -12,21 +12,29 @@ namespace {
 // Calls take(at, part) for y cut into pieces of |x| limbs or fewer (at least one),
 // part = |x| times the piece that starts at limb at: the products are made one
 // after the other, each on both cores, so that the transforms' scratch is that
-// of a balanced product of x's size, not of the whole. x and y are not 0.
-void for_each_piece(const mpz_class& x, const mpz_class& y,
+// of a product of x's size, not of the whole. x and y are not 0.
+void for_each_piece(const mpz_class& x, const mpz_class& y, std::size_t cap,
                     const std::function<void(std::size_t, const mpz_class&)>& take)
 {
     std::size_t xn = mpz_size(x.get_mpz_t()), yn = mpz_size(y.get_mpz_t());
-    // From about |x| limbs down to half that, the pieces that cost the fewest
-    // transformed points, and of those the smallest: lengths step by 4/3 or 3/2,
-    // so that a few more pieces often fill their transforms better.
-    std::size_t least = yn / xn > 1 ? yn / xn : 1, piece = yn, work = SIZE_MAX;
-    for (std::size_t p = least; p <= 2 * least && p <= least + 64 && p <= yn; ++p) {
-        std::size_t len = (yn + p - 1) / p, points = p * ntt_length(xn, len);
-        if (points <= work) {
-            work = points;
+    // Of the piece counts from yn / xn up, those whose transforms stay within cap,
+    // and of those the one that costs the fewest transformed points, then the
+    // smallest: lengths step by 4/3 or 3/2, so that a few more pieces often fill
+    // their transforms better. When none fits, the shortest transforms.
+    std::size_t least = yn / xn > 1 ? yn / xn : 1, piece = yn, work = SIZE_MAX, shortest = SIZE_MAX;
+    bool fits = false;
+    for (std::size_t p = least; p <= 4 * least && p <= least + 256 && p <= yn; ++p) {
+        std::size_t len = (yn + p - 1) / p, length = ntt_length(xn, len);
+        if (length <= cap && (!fits || p * length <= work)) {
+            fits = true;
+            work = p * length;
+            piece = len;
+        } else if (!fits && length <= shortest) {
+            shortest = length;
             piece = len;
         }
+        if (fits && p >= 2 * least)
+            break;
     }
     const mp_limb_t* limbs = mpz_limbs_read(y.get_mpz_t());
     mpz_t x_view;
@@ -40,13 +48,13 @@ void for_each_piece(const mpz_class& x, const mpz_class& y,
     }
 }
 
-// r <- x * y for |y| >= 2 |x| > 0 in limbs, piece by piece; r is neither x nor y.
-void multiply_by_pieces(mpz_class& r, const mpz_class& x, const mpz_class& y)
+// r <- x * y for |y| >= |x| > 0 in limbs, piece by piece; r is neither x nor y.
+void multiply_by_pieces(mpz_class& r, const mpz_class& x, const mpz_class& y, std::size_t cap)
 {
     std::size_t n = mpz_size(x.get_mpz_t()) + mpz_size(y.get_mpz_t());
     mp_limb_t* out = mpz_limbs_write(r.get_mpz_t(), static_cast<mp_size_t>(n));
     std::memset(out, 0, n * sizeof(mp_limb_t));
-    for_each_piece(x, y, [out, n](std::size_t at, const mpz_class& part) {
+    for_each_piece(x, y, cap, [out, n](std::size_t at, const mpz_class& part) {
         if (std::size_t pn = mpz_size(part.get_mpz_t()))
             mpn_add(out + at, out + at, n - at, mpz_limbs_read(part.get_mpz_t()), static_cast<mp_size_t>(pn));
     });
@@ -55,14 +63,14 @@ void multiply_by_pieces(mpz_class& r, const mpz_class& x, const mpz_class& y)
 
 } // namespace
 
-void multiply_on_two_threads(mpz_class& r, const mpz_class& x, const mpz_class& y)
+void multiply_on_two_threads(mpz_class& r, const mpz_class& x, const mpz_class& y, std::size_t cap)
 {
     std::size_t xn = mpz_size(x.get_mpz_t()), yn = mpz_size(y.get_mpz_t());
     if (xn >= one_at_a_time_limbs && yn >= one_at_a_time_limbs) {
-        if (yn >= 2 * xn)
-            multiply_by_pieces(r, x, y);
-        else if (xn >= 2 * yn)
-            multiply_by_pieces(r, y, x);
+        if (yn >= 2 * xn || (yn >= xn && ntt_length(xn, yn) > cap))
+            multiply_by_pieces(r, x, y, cap);
+        else if (xn >= 2 * yn || ntt_length(xn, yn) > cap)
+            multiply_by_pieces(r, y, x, cap);
         else
             multiply(r, x, y, 2);
         return;
@@ -82,7 +90,7 @@ void multiply_on_two_threads(mpz_class& r, const mpz_class& x, const mpz_class& 
     r += lower;
 }
 
-void subtract_product(mpz_class& x, const mpz_class& y, const mpz_class& z)
+void subtract_product(mpz_class& x, const mpz_class& y, const mpz_class& z, std::size_t cap)
 {
     if (sgn(y) == 0 || sgn(z) == 0)
         return;
@@ -93,7 +101,7 @@ void subtract_product(mpz_class& x, const mpz_class& y, const mpz_class& z)
     mp_limb_t* out = mpz_limbs_modify(x.get_mpz_t(), static_cast<mp_size_t>(n));
     std::memset(out + old, 0, (n - old) * sizeof(mp_limb_t));
     mp_limb_t borrow = 0;
-    for_each_piece(y_shorter ? y : z, y_shorter ? z : y, [out, n, &borrow](std::size_t at, const mpz_class& part) {
+    for_each_piece(y_shorter ? y : z, y_shorter ? z : y, cap, [out, n, &borrow](std::size_t at, const mpz_class& part) {
         if (std::size_t pn = mpz_size(part.get_mpz_t()))
             borrow += mpn_sub(out + at, out + at, n - at, mpz_limbs_read(part.get_mpz_t()), static_cast<mp_size_t>(pn));
     });

@@ -61,6 +61,8 @@ struct last_phase {
     affine A;
     mpz_class power, next, D, X, Y, T;
     bool exact = false;
+    // The bound on the products' transforms.
+    std::size_t cap = SIZE_MAX;
     // What the phase is doing, for the terminal.
     std::atomic<const char*> step{""};
 };
@@ -107,13 +109,13 @@ void approximation(last_phase& r, double start)
 {
     phase(r, "valeur approchée de pi par défaut avec " + std::to_string(N) + " décimales...", [&r] {
         r.step = "produit par 10^N";
-        multiply_on_two_threads(r.X, r.power, r.A.a);
+        multiply_on_two_threads(r.X, r.power, r.A.a, r.cap);
         release(r.A.a);
         r.step = "quotient et reste";
         // X is left holding the remainder X - T D.
-        divide_in_place(r.T, r.X, r.D);
+        divide_in_place(r.T, r.X, r.D, r.cap);
         r.step = "vérification par la somme suivante";
-        multiply_on_two_threads(r.Y, r.power, r.next);
+        multiply_on_two_threads(r.Y, r.power, r.next, r.cap);
         release(r.next);
         release(r.power);
         r.exact = next_sum_agrees(r.X, r.D, r.Y);
@@ -158,6 +160,7 @@ void pi()
     r.A = g(r.m);
     // Taken from g's global so that its digits go as soon as the products are made.
     r.power.swap(dixExpN);
+    r.cap = transform_cap(mpz_size(r.power.get_mpz_t()));
     // What the composition left free in the heap goes back before the products.
     malloc_trim(0);
 

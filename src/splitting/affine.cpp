@@ -1,6 +1,7 @@
 #include "splitting/affine.h"
 
 #include "arith/mul.h"
+#include "arith/parallel.h"
 #include "common/threads.h"
 
 affine& affine::operator=(affine&& other) noexcept
@@ -13,15 +14,29 @@ affine& affine::operator=(affine&& other) noexcept
 
 namespace {
 
-// P <- P o Q in four steps, each product on up to threads threads.
-void compose_in_place(affine& P, const affine& Q, unsigned threads)
+// r <- x * y on up to threads threads, on two within cap transform points; r may be x.
+void product(mpz_class& r, const mpz_class& x, const mpz_class& y, unsigned threads, std::size_t cap)
 {
-    multiply(P.a, P.a, Q.c, threads);
+    if (threads < 2) {
+        multiply(r, x, y);
+        return;
+    }
     mpz_class t;
-    multiply(t, P.b, Q.a, threads);
-    P.a += t;
-    multiply(P.b, P.b, Q.b, threads);
-    multiply(P.c, P.c, Q.c, threads);
+    multiply_on_two_threads(t, x, y, cap);
+    r.swap(t);
+}
+
+// P <- P o Q in four steps, each product on up to threads threads.
+void compose_in_place(affine& P, const affine& Q, unsigned threads, std::size_t cap = SIZE_MAX)
+{
+    product(P.a, P.a, Q.c, threads, cap);
+    {
+        mpz_class t;
+        product(t, P.b, Q.a, threads, cap);
+        P.a += t;
+    }
+    product(P.b, P.b, Q.b, threads, cap);
+    product(P.c, P.c, Q.c, threads, cap);
 }
 
 } // namespace
@@ -31,10 +46,10 @@ void affine::compose(const affine& other)
     compose_in_place(*this, other, 1);
 }
 
-void compose_on_two_threads(affine& P, const affine& Q)
+void compose_on_two_threads(affine& P, const affine& Q, std::size_t cap)
 {
     if (mpz_size(Q.c.get_mpz_t()) >= one_at_a_time_limbs && mpz_size(P.b.get_mpz_t()) >= one_at_a_time_limbs) {
-        compose_in_place(P, Q, 2);
+        compose_in_place(P, Q, 2, cap);
         return;
     }
     // Both sides read P.b: the new b is held apart until this side has used the old

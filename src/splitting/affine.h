@@ -38,5 +38,6 @@ public:
     map_digest to_binfiles(const std::string& prefix, const std::string& shown) const;
 };
 
-// P <- P o Q, the same triple as P.compose(Q), its four products on two threads; Q is not P.
-void compose_on_two_threads(affine& P, const affine& Q);
+// P <- P o Q, the same triple as P.compose(Q), its four products on two threads,
+// the large ones each on both with transforms of at most cap points; Q is not P.
+void compose_on_two_threads(affine& P, const affine& Q, std::size_t cap = SIZE_MAX);

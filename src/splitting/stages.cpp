@@ -2,9 +2,11 @@
 
 #include <malloc.h>
 
+#include <cmath>
 #include <iostream>
 #include <sstream>
 
+#include "arith/mul.h"
 #include "common/clock.h"
 #include "common/globals.h"
 #include "common/threads.h"
@@ -55,7 +57,10 @@ affine g(unsigned long m)
     malloc_trim(0);
     affine A1(stage_prefix(1), "pi/" + stage_prefix(1), &first);
     affine A2(stage_prefix(2), "pi/" + stage_prefix(2), &second);
-    both([&] { compose_on_two_threads(A1, A2); }, [] { mpz_ui_pow_ui(dixExpN.get_mpz_t(), 10, N); });
+    // Its largest products keep to the last phase's bound on transforms, which
+    // 10^N's size sets.
+    std::size_t cap = transform_cap(static_cast<std::size_t>(static_cast<double>(N) * std::log2(10.0) / 64) + 1);
+    both([&] { compose_on_two_threads(A1, A2, cap); }, [] { mpz_ui_pow_ui(dixExpN.get_mpz_t(), 10, N); });
     print_duration(t0);
     return A1;
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "arith/ntt.h"
+
 namespace {
 
 TEST(Divide, ReciprocalsAreWithinThree)
@@ -62,10 +64,13 @@ TEST(Divide, InPlaceGivesGmpsQuotientAndRemainder)
             mpz_class top = d << q_bits;
             for (const mpz_class& x : {mpz_class(d - 1), mpz_class(d * exactly(q_bits)), mpz_class(top - 1),
                                        mpz_class(top / 2 + rng.get_z_range(top / 2))}) {
-                mpz_class q = -7, r = x, eq, er;
+                mpz_class q = -7, r = x, capped_q, capped_r = x, eq, er;
                 divide_in_place(q, r, d);
+                // With the remainder's products cut small.
+                divide_in_place(capped_q, capped_r, d, ntt_length(1000, 1000));
                 mpz_fdiv_qr(eq.get_mpz_t(), er.get_mpz_t(), x.get_mpz_t(), d.get_mpz_t());
-                EXPECT_TRUE(q == eq && r == er) << mpz_sizeinbase(d.get_mpz_t(), 2) << " bits by " << q_bits;
+                EXPECT_TRUE(q == eq && r == er && capped_q == q && capped_r == r)
+                    << mpz_sizeinbase(d.get_mpz_t(), 2) << " bits by " << q_bits;
             }
         }
 }

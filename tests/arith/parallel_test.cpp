@@ -5,6 +5,7 @@
 #include <tuple>
 #include <vector>
 
+#include "arith/ntt.h"
 #include "common/threads.h"
 
 namespace {
@@ -16,8 +17,9 @@ TEST(Parallel, SplitProductsMatchGmp)
     auto random = [&rng](unsigned long bits) { return mpz_class(rng.get_z_bits(bits) - rng.get_z_bits(bits)); };
     const mpz_class limb = mpz_class(1) << 64;
     // Low halves with zero limbs on top or nothing but zeros, signs, sizes; and
-    // unbalanced products by pieces: a long y with a whole piece of zero limbs in
-    // its middle, negative operands.
+    // products by pieces: a long y with a whole piece of zero limbs in its middle,
+    // negative operands, balanced ones cut to keep within a bound on transforms,
+    // and a bound that no cut can keep.
     const mpz_class x = rng.get_z_bits(70000 * 64) | (mpz_class(1) << (70000 * 64 - 1));
     const mpz_class y = (rng.get_z_bits(70000 * 64) << (2 * 70000 * 64)) + rng.get_z_bits(50000);
     std::vector<std::pair<mpz_class, mpz_class>> products = {{x, y}, {y, -x}, {-x, mpz_class(x * 3 / 2)}};
@@ -25,11 +27,12 @@ TEST(Parallel, SplitProductsMatchGmp)
         for (const mpz_class& b : {mpz_class(0), mpz_class(-1), limb, mpz_class(-(limb * limb * limb)),
                                    mpz_class((rng.get_z_bits(640) << 640) + 5), random(300000)})
             products.emplace_back(random(bits), b);
-    for (const auto& [p, q] : products) {
-        mpz_class r = 12345;
-        multiply_on_two_threads(r, p, q);
-        EXPECT_EQ(r, p * q) << mpz_size(p.get_mpz_t()) << " by " << mpz_size(q.get_mpz_t()) << " limbs";
-    }
+    for (const auto& [p, q] : products)
+        for (std::size_t cap : {SIZE_MAX, ntt_length(70000, 20000), std::size_t(64)}) {
+            mpz_class r = 12345;
+            multiply_on_two_threads(r, p, q, cap);
+            EXPECT_EQ(r, p * q) << mpz_size(p.get_mpz_t()) << " by " << mpz_size(q.get_mpz_t()) << " limbs";
+        }
 }
 
 TEST(Parallel, ProductsSubtractedInPlaceMatchGmp)
@@ -43,9 +46,11 @@ TEST(Parallel, ProductsSubtractedInPlaceMatchGmp)
              {y * z + 1, y, z}, {y * z, z, y}, {y * z - 1, y, z}, {mpz_class(0), y, z}, {mpz_class(5), ones, ones},
              {ones * ones + ones, ones, ones}, {rng.get_z_bits(20000 * 64), z, y}, {y, mpz_class(0), z},
              {mpz_class(1) << 900000, mpz_class(3), z}}) {
-        mpz_class r = x;
+        mpz_class r = x, capped = x;
         subtract_product(r, a, b);
-        EXPECT_EQ(r, x - a * b) << mpz_size(a.get_mpz_t()) << " by " << mpz_size(b.get_mpz_t()) << " limbs";
+        subtract_product(capped, a, b, ntt_length(3000, 1000));
+        EXPECT_TRUE(r == x - a * b && capped == r)
+            << mpz_size(a.get_mpz_t()) << " by " << mpz_size(b.get_mpz_t()) << " limbs";
     }
 }
 
