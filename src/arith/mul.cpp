@@ -46,6 +46,36 @@ void multiply_by(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, ntt_path path, std::size
         mpz_swap(r, out);
 }
 
+void multiply_pieces_by(mpz_srcptr x, mpz_srcptr y, std::size_t piece, ntt_path path, std::size_t min_limbs,
+                        const std::function<void(std::size_t, mpz_srcptr)>& take)
+{
+    std::size_t xn = mpz_size(x), yn = mpz_size(y);
+    const mp_limb_t* limbs = mpz_limbs_read(y);
+    mpz_t view;
+    if (xn >= min_limbs && (piece < yn ? piece : yn) >= min_limbs) {
+        ntt_mul_pieces(mpz_limbs_read(x), xn, limbs, yn, piece, path,
+                       [&take, &view](std::size_t at, const mp_limb_t* rp, std::size_t rn) {
+                           take(at, mpz_roinit_n(view, rp, static_cast<mp_size_t>(rn)));
+                       });
+        return;
+    }
+    mpz_t x_view;
+    mpz_srcptr x_abs = mpz_roinit_n(x_view, mpz_limbs_read(x), static_cast<mp_size_t>(xn));
+    mpz_class part;
+    for (std::size_t at = 0; at < yn; at += piece) {
+        std::size_t len = at + piece < yn ? piece : yn - at;
+        multiply_by(part.get_mpz_t(), x_abs, mpz_roinit_n(view, limbs + at, static_cast<mp_size_t>(len)), path,
+                    min_limbs, 2);
+        take(at, part.get_mpz_t());
+    }
+}
+
+void multiply_pieces(mpz_srcptr x, mpz_srcptr y, std::size_t piece,
+                     const std::function<void(std::size_t, mpz_srcptr)>& take)
+{
+    multiply_pieces_by(x, y, piece, best_path(), transform_from(best_path()), take);
+}
+
 void multiply(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, unsigned threads)
 {
     multiply_by(r, x, y, best_path(), transform_from(best_path()), threads);

@@ -3,6 +3,8 @@
 #pragma once
 #include <gmpxx.h>
 
+#include <functional>
+
 #include "arith/ntt.h"
 
 // From this many limbs in both operands on, a product's scratch is tens of
@@ -21,6 +23,13 @@ inline void multiply(mpz_class& r, const mpz_class& x, const mpz_class& y, unsig
     multiply(r.get_mpz_t(), x.get_mpz_t(), y.get_mpz_t(), threads);
 }
 
+// Calls take(at, part) for y cut into pieces of piece limbs from its low end,
+// part = |x| times the piece that starts at limb at (pieces of zeros may be left
+// out), each product on both cores; through the transforms, x is transformed
+// once for all pieces. x and y are not 0.
+void multiply_pieces(mpz_srcptr x, mpz_srcptr y, std::size_t piece,
+                     const std::function<void(std::size_t, mpz_srcptr)>& take);
+
 // The same through a given path of the transforms for every size from
 // min_limbs on, for the tests.
 void multiply_by(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, ntt_path path, std::size_t min_limbs, unsigned threads);
@@ -29,3 +38,5 @@ inline void multiply_by(mpz_class& r, const mpz_class& x, const mpz_class& y, nt
 {
     multiply_by(r.get_mpz_t(), x.get_mpz_t(), y.get_mpz_t(), path, min_limbs, threads);
 }
+void multiply_pieces_by(mpz_srcptr x, mpz_srcptr y, std::size_t piece, ntt_path path, std::size_t min_limbs,
+                        const std::function<void(std::size_t, mpz_srcptr)>& take);

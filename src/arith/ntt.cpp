@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 
 #include "arith/ntt_table.h"
 #include "common/ending.h"
@@ -259,6 +260,15 @@ void recombine(mp_limb_t* r, std::size_t o0, std::size_t o1, const double* x, co
     carry[2] = a2;
 }
 
+// {rp, rn}: the low half's carry (three words) added where the high half began, at
+// limb.
+void add_carry(mp_limb_t* rp, std::size_t rn, std::size_t limb, const u64 carry[3])
+{
+    std::size_t words = rn - limb < 3 ? rn - limb : 3;
+    if (mpn_add_n(rp + limb, rp + limb, carry, static_cast<mp_size_t>(words)) && limb + words < rn)
+        mpn_add_1(rp + limb + words, rp + limb + words, static_cast<mp_size_t>(rn - limb - words), 1);
+}
+
 // Scratch doubles for one product, given back when it ends. Large blocks are
 // mapped on huge pages: with 4 KiB pages, faulting in fresh memory for every
 // product took longer than the transforms themselves.
@@ -430,8 +440,71 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
             recombine(rp, limb, rn, x1, x2, s.n, s.w, mid, count, carry[1]);
     };
     both([&] { work(0); }, [&] { work(1); });
-    // The low half's carry goes where the high half began.
-    std::size_t words = rn - limb < 3 ? rn - limb : 3;
-    if (mpn_add_n(rp + limb, rp + limb, carry[0], static_cast<mp_size_t>(words)) && limb + words < rn)
-        mpn_add_1(rp + limb + words, rp + limb + words, static_cast<mp_size_t>(rn - limb - words), 1);
+    add_carry(rp, rn, limb, carry[0]);
+}
+
+void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn, std::size_t piece,
+                    ntt_path path, const std::function<void(std::size_t, const mp_limb_t*, std::size_t)>& take)
+{
+    const ntt_kernels& k = kernels(path);
+    plan s = plan_for(bit_length(ap, an), 64 * static_cast<u64>(piece));
+    // Every product's limbs are written whole: no need to clear them first.
+    std::unique_ptr<mp_limb_t[]> buffer(new mp_limb_t[an + piece]);
+    mp_limb_t* out = buffer.get();
+    if (s.n < (std::size_t(1) << 12)) {
+        for (std::size_t at = 0; at < bn; at += piece) {
+            std::size_t len = at + piece < bn ? piece : bn - at;
+            ntt_mul(out, ap, an, bp + at, len, path, 1);
+            take(at, out, an + len);
+        }
+        return;
+    }
+    // a's transforms for both primes, kept; a piece's, which become its product.
+    std::size_t table = layout_for(s.n).doubles;
+    scratch space(4 * s.n + 2 * table);
+    double* kept[2] = {space.get(), space.get() + s.n};
+    double* piece_mod[2] = {kept[1] + s.n, kept[1] + 2 * s.n};
+    double* roots[2] = {piece_mod[1] + s.n, piece_mod[1] + s.n + table};
+    const prime_constants* constants[2] = {&prime1, &prime2};
+    double n_inv1 = inverse_of(s.n, prime1), n_inv2 = inverse_of(s.n, prime2);
+    double p1_inv2 = centred(prime1_inverse_mod_prime2, prime2.p);
+    ntt_prime primes[2];
+    std::barrier<> sync(2);
+    std::size_t half = s.n / 2;
+    u64 carry[2][3];
+    // Each thread works one prime throughout, then half of each recombination.
+    auto work = [&](unsigned t) {
+        primes[t] = prime_for(k, roots[t], s.n, *constants[t]);
+        split(kept[t], s.n, ap, an, s.w, s.la);
+        k.forward(kept[t], s.n, primes[t]);
+        for (std::size_t at = 0; at < bn; at += piece) {
+            std::size_t len = at + piece < bn ? piece : bn - at, rn = an + len, used = len;
+            while (used > 0 && bp[at + used - 1] == 0)
+                --used;
+            if (used == 0)
+                continue;
+            std::size_t lb = static_cast<std::size_t>((bit_length(bp + at, used) + s.w - 1) / s.w);
+            split(piece_mod[t], s.n, bp + at, used, s.w, lb);
+            k.forward(piece_mod[t], s.n, primes[t]);
+            k.pointwise(piece_mod[t], kept[t], s.n, primes[t]);
+            k.inverse(piece_mod[t], s.n, primes[t]);
+            sync.arrive_and_wait();
+            k.garner(piece_mod[0] + t * half, piece_mod[1] + t * half, half, primes[0], primes[1], n_inv1, n_inv2,
+                     p1_inv2);
+            sync.arrive_and_wait();
+            std::size_t count = s.la + lb - 1, mid = count / 2;
+            std::size_t limb = static_cast<std::size_t>(static_cast<u64>(mid) * s.w / 64);
+            if (t == 0)
+                recombine(out, 0, limb, piece_mod[0], piece_mod[1], s.n, s.w, 0, mid, carry[0]);
+            else
+                recombine(out, limb, rn, piece_mod[0], piece_mod[1], s.n, s.w, mid, count, carry[1]);
+            sync.arrive_and_wait();
+            if (t == 0) {
+                add_carry(out, rn, limb, carry[0]);
+                take(at, out, rn);
+            }
+            sync.arrive_and_wait();
+        }
+    };
+    both([&] { work(0); }, [&] { work(1); });
 }

@@ -4,6 +4,7 @@
 #include <gmp.h>
 
 #include <cstddef>
+#include <functional>
 
 // The instruction sets the transforms are written for; generic runs anywhere.
 enum class ntt_path { generic, avx2, avx512 };
@@ -21,3 +22,11 @@ std::size_t ntt_length(std::size_t an, std::size_t bn);
 // 2^37 limbs, on up to threads threads (1 or 2); rp overlaps neither operand.
 void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn, ntt_path path,
              unsigned threads);
+
+// For b cut into pieces of piece limbs from its low end (the last one shorter),
+// calls take(at, rp, rn) with {rp, rn} = {ap, an} times the piece that starts at
+// limb at, rn = an + its length, pieces of zeros left out. a is transformed once
+// for all pieces; two threads work one prime each (scratch: four doubles a
+// transform point). an, bn, piece >= 1, and {ap, an} is not all zeros.
+void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn, std::size_t piece,
+                    ntt_path path, const std::function<void(std::size_t, const mp_limb_t*, std::size_t)>& take);

@@ -11,23 +11,24 @@ namespace {
 
 // Calls take(at, part) for y cut into pieces of |x| limbs or fewer (at least one),
 // part = |x| times the piece that starts at limb at: the products are made one
-// after the other, each on both cores, so that the transforms' scratch is that
-// of a product of x's size, not of the whole. x and y are not 0.
+// after the other, each on both cores, x's transform made once for all, so that
+// the scratch is that of a product of x's size, not of the whole. x and y are not 0.
 void for_each_piece(const mpz_class& x, const mpz_class& y, std::size_t cap,
-                    const std::function<void(std::size_t, const mpz_class&)>& take)
+                    const std::function<void(std::size_t, mpz_srcptr)>& take)
 {
     std::size_t xn = mpz_size(x.get_mpz_t()), yn = mpz_size(y.get_mpz_t());
     // Of the piece counts from yn / xn up, those whose transforms stay within cap,
-    // and of those the one that costs the fewest transformed points, then the
-    // smallest: lengths step by 4/3 or 3/2, so that a few more pieces often fill
-    // their transforms better. When none fits, the shortest transforms.
+    // and of those the one that costs the fewest transformed points (x's once,
+    // then each piece's and its product's), then the smallest: lengths step by
+    // 4/3 or 3/2, so that a few more pieces often fill their transforms better.
+    // When none fits, the shortest transforms.
     std::size_t least = yn / xn > 1 ? yn / xn : 1, piece = yn, work = SIZE_MAX, shortest = SIZE_MAX;
     bool fits = false;
     for (std::size_t p = least; p <= 4 * least && p <= least + 256 && p <= yn; ++p) {
-        std::size_t len = (yn + p - 1) / p, length = ntt_length(xn, len);
-        if (length <= cap && (!fits || p * length <= work)) {
+        std::size_t len = (yn + p - 1) / p, length = ntt_length(xn, len), points = (2 * p + 1) * length;
+        if (length <= cap && (!fits || points <= work)) {
             fits = true;
-            work = p * length;
+            work = points;
             piece = len;
         } else if (!fits && length <= shortest) {
             shortest = length;
@@ -36,16 +37,9 @@ void for_each_piece(const mpz_class& x, const mpz_class& y, std::size_t cap,
         if (fits && p >= 2 * least)
             break;
     }
-    const mp_limb_t* limbs = mpz_limbs_read(y.get_mpz_t());
     mpz_t x_view;
-    mpz_srcptr x_abs = mpz_roinit_n(x_view, mpz_limbs_read(x.get_mpz_t()), static_cast<mp_size_t>(xn));
-    mpz_class part;
-    for (std::size_t at = 0; at < yn; at += piece) {
-        std::size_t len = at + piece < yn ? piece : yn - at;
-        mpz_t view;
-        multiply(part.get_mpz_t(), x_abs, mpz_roinit_n(view, limbs + at, static_cast<mp_size_t>(len)), 2);
-        take(at, part);
-    }
+    multiply_pieces(mpz_roinit_n(x_view, mpz_limbs_read(x.get_mpz_t()), static_cast<mp_size_t>(xn)), y.get_mpz_t(),
+                    piece, take);
 }
 
 // r <- x * y for |y| >= |x| > 0 in limbs, piece by piece; r is neither x nor y.
@@ -54,9 +48,9 @@ void multiply_by_pieces(mpz_class& r, const mpz_class& x, const mpz_class& y, st
     std::size_t n = mpz_size(x.get_mpz_t()) + mpz_size(y.get_mpz_t());
     mp_limb_t* out = mpz_limbs_write(r.get_mpz_t(), static_cast<mp_size_t>(n));
     std::memset(out, 0, n * sizeof(mp_limb_t));
-    for_each_piece(x, y, cap, [out, n](std::size_t at, const mpz_class& part) {
-        if (std::size_t pn = mpz_size(part.get_mpz_t()))
-            mpn_add(out + at, out + at, n - at, mpz_limbs_read(part.get_mpz_t()), static_cast<mp_size_t>(pn));
+    for_each_piece(x, y, cap, [out, n](std::size_t at, mpz_srcptr part) {
+        if (std::size_t pn = mpz_size(part))
+            mpn_add(out + at, out + at, n - at, mpz_limbs_read(part), static_cast<mp_size_t>(pn));
     });
     mpz_limbs_finish(r.get_mpz_t(), mpz_sgn(x.get_mpz_t()) * mpz_sgn(y.get_mpz_t()) * static_cast<mp_size_t>(n));
 }
@@ -101,9 +95,9 @@ void subtract_product(mpz_class& x, const mpz_class& y, const mpz_class& z, std:
     mp_limb_t* out = mpz_limbs_modify(x.get_mpz_t(), static_cast<mp_size_t>(n));
     std::memset(out + old, 0, (n - old) * sizeof(mp_limb_t));
     mp_limb_t borrow = 0;
-    for_each_piece(y_shorter ? y : z, y_shorter ? z : y, cap, [out, n, &borrow](std::size_t at, const mpz_class& part) {
-        if (std::size_t pn = mpz_size(part.get_mpz_t()))
-            borrow += mpn_sub(out + at, out + at, n - at, mpz_limbs_read(part.get_mpz_t()), static_cast<mp_size_t>(pn));
+    for_each_piece(y_shorter ? y : z, y_shorter ? z : y, cap, [out, n, &borrow](std::size_t at, mpz_srcptr part) {
+        if (std::size_t pn = mpz_size(part))
+            borrow += mpn_sub(out + at, out + at, n - at, mpz_limbs_read(part), static_cast<mp_size_t>(pn));
     });
     // The limbs hold x - yz modulo 2^(64 n), and |x - yz| < 2^(64 n - 64).
     if (borrow)

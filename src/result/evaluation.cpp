@@ -67,14 +67,15 @@ struct last_phase {
     std::atomic<const char*> step{""};
 };
 
-// Prints heading and runs work, whose steps a terminal shows when the run is
-// past the console's echo of the digits and long enough to need them; then
-// report, whose lines follow, and the duration line of both.
-void phase(last_phase& r, const std::string& heading, const std::function<void()>& work,
+// Prints heading and runs work, whose steps (from first_step on) a terminal shows
+// when the run is past the console's echo of the digits and long enough to need
+// them; then report, whose lines follow, and the duration line of both.
+void phase(last_phase& r, const std::string& heading, const char* first_step, const std::function<void()>& work,
            const std::function<void()>& report = {}, const char* unit = " s")
 {
     double t0 = secondes();
     std::cout << heading << std::endl;
+    r.step = first_step;
     {
         std::jthread ticker = N > echoed_decimals ? start_steps(r.step) : std::jthread();
         work();
@@ -87,8 +88,7 @@ void phase(last_phase& r, const std::string& heading, const std::function<void()
 
 void precision(last_phase& r)
 {
-    phase(r, "\nprécision...", [&r] {
-        r.step = "terme suivant et dénominateur";
+    phase(r, "\nprécision...", "terme suivant et dénominateur", [&r] {
         both([&r] {
             r.next = a(mpz_class(r.m + 1)) * r.A.b;
             release(r.A.b);
@@ -107,8 +107,8 @@ void precision(last_phase& r)
 // the digits are exact when the next one truncates to the same T.
 void approximation(last_phase& r, double start)
 {
-    phase(r, "valeur approchée de pi par défaut avec " + std::to_string(N) + " décimales...", [&r] {
-        r.step = "produit par 10^N";
+    std::string heading = "valeur approchée de pi par défaut avec " + std::to_string(N) + " décimales...";
+    phase(r, heading, "produit par 10^N", [&r] {
         multiply_on_two_threads(r.X, r.power, r.A.a, r.cap);
         release(r.A.a);
         r.step = "quotient et reste";
@@ -128,17 +128,13 @@ void approximation(last_phase& r, double start)
 
 void binary_recording(last_phase& r, const std::string& name, double start)
 {
-    phase(r, "\nenregistrement binaire...", [&] {
-        r.step = "écriture du fichier binaire";
-        write_raw_result(r.T, name);
-    });
+    phase(r, "\nenregistrement binaire...", "écriture du fichier binaire", [&] { write_raw_result(r.T, name); });
     print_total(start);
 }
 
 void decimal_recording(last_phase& r, const std::string& name, double start)
 {
-    phase(r, "\nenregistrement décimal...", [&] {
-        r.step = "conversion décimale";
+    phase(r, "\nenregistrement décimal...", "conversion décimale", [&] {
         std::string s = decimal_string(r.T);
         if (N <= echoed_decimals) {
             std::cout.write(s.data(), 1) << '.';

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,36 @@ TEST(Multiply, LargeProductsOfExtremeDigits)
         expect_gmp_product(all_ones(bits), all_ones(bits + 1), std::to_string(bits) + " ones");
     }
     gmp_randclear(rng);
+}
+
+TEST(Multiply, PiecesSharingOneTransformAreGmpProducts)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(31);
+    // y with a whole piece of zeros, zero limbs atop a piece and a short last piece;
+    // all ones at the largest pieces; short and long transforms (two threads
+    // from 4096 points).
+    const unsigned long piece = 3000;
+    mpz_class zeros_inside = (rng.get_z_bits(64 * piece) << (64 * 3 * piece)) + rng.get_z_bits(64 * piece - 200);
+    for (const auto& [x, y] : std::vector<std::pair<mpz_class, mpz_class>>{
+             {rng.get_z_bits(64 * 5000), zeros_inside},
+             {all_ones(64 * piece), all_ones(64 * 4 * piece)},
+             {rng.get_z_bits(64 * 40), rng.get_z_bits(64 * 200)}})
+        for (ntt_path path : runnable_paths())
+            for (std::size_t size : {std::size_t(piece), std::size_t(37)}) {
+                mpz_class sum;
+                unsigned long calls = 0, pieces = (mpz_size(y.get_mpz_t()) + size - 1) / size;
+                multiply_pieces_by(x.get_mpz_t(), y.get_mpz_t(), size, path, 1, [&](std::size_t at, mpz_srcptr part) {
+                    mpz_t view;
+                    const mp_limb_t* limbs = mpz_limbs_read(y.get_mpz_t()) + at;
+                    std::size_t len = std::min<std::size_t>(size, mpz_size(y.get_mpz_t()) - at);
+                    EXPECT_EQ(mpz_class(part), x * mpz_class(mpz_roinit_n(view, limbs, static_cast<mp_size_t>(len))));
+                    sum += mpz_class(part) << (64 * at);
+                    ++calls;
+                });
+                EXPECT_EQ(sum, x * y) << name_of(path) << ", pieces of " << size;
+                EXPECT_LE(calls, pieces);
+            }
 }
 
 TEST(Multiply, ResultMayBeAnOperand)
