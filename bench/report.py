@@ -122,6 +122,11 @@ def main():
     out += ["", "## Machine", "", "| | |", "| --- | --- |"]
     out += [f"| {k} | {v} |" for k, v in rows(os.path.join(work, "machine.tsv"))]
     out += ["", "![wall time against N, log-log](bench.png)", ""]
+    # Runs too long for this script are recorded by hand and kept across its reruns.
+    longer = os.path.join(docs, "bench-long.md")
+    if os.path.exists(longer):
+        with open(longer, encoding="utf-8") as f:
+            out += [f.read().rstrip("\n"), ""]
     with open(os.path.join(docs, "bench.md"), "w", encoding="utf-8") as f:
         f.write("\n".join(out))
 
