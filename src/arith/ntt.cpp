@@ -357,6 +357,32 @@ void product_mod_half(unsigned t, std::barrier<>& sync, const ntt_kernels& k, co
     }
 }
 
+// Where two threads' halves of a recombination of count coefficients meet: the
+// low half ends at coefficient count / 2, inside this limb.
+std::size_t meeting_limb(std::size_t count, unsigned w)
+{
+    return static_cast<std::size_t>(static_cast<u64>(count / 2) * w / 64);
+}
+
+// Thread t of two, once both primes' inverses are in x1 and x2: Garner on its half
+// of them, then its half of the limbs {rp, rn} of the product's count
+// coefficients. The low half's carry is left in carry[0], for add_carry at
+// meeting_limb once both are done.
+void recombine_half(unsigned t, std::barrier<>& sync, const ntt_kernels& k, const ntt_prime& p1, const ntt_prime& p2,
+                    double* x1, double* x2, const plan& s, std::size_t count, mp_limb_t* rp, std::size_t rn,
+                    u64 carry[2][3])
+{
+    std::size_t half = s.n / 2;
+    k.garner(x1 + t * half, x2 + t * half, half, p1, p2, inverse_of(s.n, prime1), inverse_of(s.n, prime2),
+             centred(prime1_inverse_mod_prime2, prime2.p));
+    sync.arrive_and_wait();
+    std::size_t mid = count / 2, limb = meeting_limb(count, s.w);
+    if (t == 0)
+        recombine(rp, 0, limb, x1, x2, s.n, s.w, 0, mid, carry[0]);
+    else
+        recombine(rp, limb, rn, x1, x2, s.n, s.w, mid, count, carry[1]);
+}
+
 } // namespace
 
 bool ntt_path_supported(ntt_path path)
@@ -404,15 +430,14 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
     scratch space(3 * s.n + (threads < 2 ? 1 : 2) * table);
     double *x1 = space.get(), *x2 = x1 + s.n, *y = x2 + s.n, *roots = y + s.n;
 
-    double n_inv1 = inverse_of(s.n, prime1), n_inv2 = inverse_of(s.n, prime2);
-    double p1_inv2 = centred(prime1_inverse_mod_prime2, prime2.p);
     std::size_t rn = an + bn, count = s.la + s.lb - 1;
     if (threads < 2) {
         ntt_prime p1 = prime_for(k, roots, s.n, prime1);
         product_mod(k, p1, x1, y, ap, an, bp, bn, s);
         ntt_prime p2 = prime_for(k, roots, s.n, prime2);
         product_mod(k, p2, x2, y, ap, an, bp, bn, s);
-        k.garner(x1, x2, s.n, p1, p2, n_inv1, n_inv2, p1_inv2);
+        k.garner(x1, x2, s.n, p1, p2, inverse_of(s.n, prime1), inverse_of(s.n, prime2),
+                 centred(prime1_inverse_mod_prime2, prime2.p));
         u64 carry[3];
         recombine(rp, 0, rn, x1, x2, s.n, s.w, 0, count, carry);
         return;
@@ -422,7 +447,6 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
     double* roots2 = roots + table;
     ntt_prime p1, p2;
     std::barrier<> sync(2);
-    std::size_t half = s.n / 2, mid = count / 2, limb = static_cast<std::size_t>(static_cast<u64>(mid) * s.w / 64);
     u64 carry[2][3];
     auto work = [&](unsigned t) {
         if (t == 0)
@@ -432,15 +456,10 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
         sync.arrive_and_wait();
         product_mod_half(t, sync, k, p1, x1, y, ap, an, bp, bn, s);
         product_mod_half(t, sync, k, p2, x2, y, ap, an, bp, bn, s);
-        k.garner(x1 + t * half, x2 + t * half, half, p1, p2, n_inv1, n_inv2, p1_inv2);
-        sync.arrive_and_wait();
-        if (t == 0)
-            recombine(rp, 0, limb, x1, x2, s.n, s.w, 0, mid, carry[0]);
-        else
-            recombine(rp, limb, rn, x1, x2, s.n, s.w, mid, count, carry[1]);
+        recombine_half(t, sync, k, p1, p2, x1, x2, s, count, rp, rn, carry);
     };
     both([&] { work(0); }, [&] { work(1); });
-    add_carry(rp, rn, limb, carry[0]);
+    add_carry(rp, rn, meeting_limb(count, s.w), carry[0]);
 }
 
 void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn, std::size_t piece,
@@ -451,14 +470,6 @@ void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, st
     // Every product's limbs are written whole: no need to clear them first.
     std::unique_ptr<mp_limb_t[]> buffer(new mp_limb_t[an + piece]);
     mp_limb_t* out = buffer.get();
-    if (s.n < (std::size_t(1) << 12)) {
-        for (std::size_t at = 0; at < bn; at += piece) {
-            std::size_t len = at + piece < bn ? piece : bn - at;
-            ntt_mul(out, ap, an, bp + at, len, path, 1);
-            take(at, out, an + len);
-        }
-        return;
-    }
     // a's transforms for both primes, kept; a piece's, which become its product.
     std::size_t table = layout_for(s.n).doubles;
     scratch space(4 * s.n + 2 * table);
@@ -466,11 +477,8 @@ void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, st
     double* piece_mod[2] = {kept[1] + s.n, kept[1] + 2 * s.n};
     double* roots[2] = {piece_mod[1] + s.n, piece_mod[1] + s.n + table};
     const prime_constants* constants[2] = {&prime1, &prime2};
-    double n_inv1 = inverse_of(s.n, prime1), n_inv2 = inverse_of(s.n, prime2);
-    double p1_inv2 = centred(prime1_inverse_mod_prime2, prime2.p);
     ntt_prime primes[2];
     std::barrier<> sync(2);
-    std::size_t half = s.n / 2;
     u64 carry[2][3];
     // Each thread works one prime throughout, then half of each recombination.
     auto work = [&](unsigned t) {
@@ -489,18 +497,11 @@ void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, st
             k.pointwise(piece_mod[t], kept[t], s.n, primes[t]);
             k.inverse(piece_mod[t], s.n, primes[t]);
             sync.arrive_and_wait();
-            k.garner(piece_mod[0] + t * half, piece_mod[1] + t * half, half, primes[0], primes[1], n_inv1, n_inv2,
-                     p1_inv2);
-            sync.arrive_and_wait();
-            std::size_t count = s.la + lb - 1, mid = count / 2;
-            std::size_t limb = static_cast<std::size_t>(static_cast<u64>(mid) * s.w / 64);
-            if (t == 0)
-                recombine(out, 0, limb, piece_mod[0], piece_mod[1], s.n, s.w, 0, mid, carry[0]);
-            else
-                recombine(out, limb, rn, piece_mod[0], piece_mod[1], s.n, s.w, mid, count, carry[1]);
+            std::size_t count = s.la + lb - 1;
+            recombine_half(t, sync, k, primes[0], primes[1], piece_mod[0], piece_mod[1], s, count, out, rn, carry);
             sync.arrive_and_wait();
             if (t == 0) {
-                add_carry(out, rn, limb, carry[0]);
+                add_carry(out, rn, meeting_limb(count, s.w), carry[0]);
                 take(at, out, rn);
             }
             sync.arrive_and_wait();

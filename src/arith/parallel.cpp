@@ -61,10 +61,10 @@ void multiply_on_two_threads(mpz_class& r, const mpz_class& x, const mpz_class& 
 {
     std::size_t xn = mpz_size(x.get_mpz_t()), yn = mpz_size(y.get_mpz_t());
     if (xn >= one_at_a_time_limbs && yn >= one_at_a_time_limbs) {
-        if (yn >= 2 * xn || (yn >= xn && ntt_length(xn, yn) > cap))
-            multiply_by_pieces(r, x, y, cap);
-        else if (xn >= 2 * yn || ntt_length(xn, yn) > cap)
-            multiply_by_pieces(r, y, x, cap);
+        // Unbalanced, or too long for one transform: the longer factor in pieces.
+        bool x_shorter = xn <= yn;
+        if (2 * (x_shorter ? xn : yn) <= (x_shorter ? yn : xn) || ntt_length(xn, yn) > cap)
+            multiply_by_pieces(r, x_shorter ? x : y, x_shorter ? y : x, cap);
         else
             multiply(r, x, y, 2);
         return;

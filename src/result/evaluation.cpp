@@ -9,7 +9,6 @@
 
 #include "arith/decimal.h"
 #include "arith/divide.h"
-#include "arith/mul.h"
 #include "arith/parallel.h"
 #include "common/clock.h"
 #include "common/globals.h"
@@ -156,7 +155,7 @@ void pi()
     r.A = g(r.m);
     // Taken from g's global so that its digits go as soon as the products are made.
     r.power.swap(dixExpN);
-    r.cap = transform_cap(mpz_size(r.power.get_mpz_t()));
+    r.cap = largest_transform();
     // What the composition left free in the heap goes back before the products.
     malloc_trim(0);
 

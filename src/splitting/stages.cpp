@@ -44,6 +44,12 @@ map_digest etape(int k, unsigned long m)
     return digest;
 }
 
+std::size_t largest_transform()
+{
+    // 10^N's limbs, within one.
+    return transform_cap(static_cast<std::size_t>(static_cast<double>(N) * std::log2(10.0) / 64) + 1);
+}
+
 affine g(unsigned long m)
 {
     std::cout << "composée affine en deux étapes enregistrées:" << std::endl;
@@ -57,9 +63,7 @@ affine g(unsigned long m)
     malloc_trim(0);
     affine A1(stage_prefix(1), "pi/" + stage_prefix(1), &first);
     affine A2(stage_prefix(2), "pi/" + stage_prefix(2), &second);
-    // Its largest products keep to the last phase's bound on transforms, which
-    // 10^N's size sets.
-    std::size_t cap = transform_cap(static_cast<std::size_t>(static_cast<double>(N) * std::log2(10.0) / 64) + 1);
+    std::size_t cap = largest_transform();
     both([&] { compose_on_two_threads(A1, A2, cap); }, [] { mpz_ui_pow_ui(dixExpN.get_mpz_t(), 10, N); });
     print_duration(t0);
     return A1;

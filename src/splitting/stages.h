@@ -3,6 +3,8 @@
 #pragma once
 #include <gmpxx.h>
 
+#include <cstddef>
+
 #include "splitting/affine.h"
 
 // 10^N from g's return until pi() takes it; 0 otherwise.
@@ -12,6 +14,10 @@ extern mpz_class dixExpN;
 // "pi/etape<k>_<N>" + "_a", "_b", "_c", prints the stage's two console lines
 // and returns the files' digests.
 map_digest etape(int k, unsigned long m);
+
+// The bound on the transforms of the run's largest products, the final
+// composition's and the last phase's: set by 10^N's size.
+std::size_t largest_transform();
 
 // f(0) o ... o f(m), unreduced, for m >= 2; sets dixExpN to 10^N.
 affine g(unsigned long m);
