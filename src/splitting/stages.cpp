@@ -59,8 +59,10 @@ affine g(unsigned long m)
     std::cout << "composition des deux étapes..." << std::endl;
     double t0 = secondes();
     // The stages' many smaller integers left holes in the heap: their pages go
-    // back to the system before the largest products.
+    // back to the system before the largest products, and from now on, with few
+    // integers left, the heap's free top goes back as soon as it is freed.
     malloc_trim(0);
+    mallopt(M_TRIM_THRESHOLD, 128 << 10);
     affine A1(stage_prefix(1), "pi/" + stage_prefix(1), &first);
     affine A2(stage_prefix(2), "pi/" + stage_prefix(2), &second);
     std::size_t cap = largest_transform();
