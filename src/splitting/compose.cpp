@@ -1,9 +1,71 @@
 #include "splitting/compose.h"
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 #include "common/threads.h"
 #include "splitting/primitive.h"
 
 namespace {
+
+void split(affine& res, term_function* fn, unsigned long lo, unsigned long hi, int depth, term_counter done);
+
+// Runs task(i) for i in [0, count) on two threads, each taking the next index
+// left, from the last: the last parts of a range hold the largest terms.
+void on_two_threads(std::size_t count, const std::function<void(std::size_t)>& task)
+{
+    std::atomic<std::size_t> taken{0};
+    auto work = [&] {
+        for (std::size_t i; (i = taken.fetch_add(1)) < count;)
+            task(count - 1 - i);
+    };
+    both(work, work);
+}
+
+// [lo, hi) halved down to depth 1, in order: 2^(depth - 1) ranges, some maybe empty.
+void halves(unsigned long lo, unsigned long hi, int depth, std::vector<std::pair<unsigned long, unsigned long>>& out)
+{
+    if (depth <= 1) {
+        out.emplace_back(lo, hi);
+        return;
+    }
+    unsigned long mid = lo + (hi - lo) / 2;
+    halves(lo, mid, depth - 1, out);
+    halves(mid, hi, depth - 1, out);
+}
+
+// The levels from depth down to 1 of the halving, on two threads that take the
+// depth-1 calls and then the merges of each level as they come free: however
+// many levels, no more than two threads and two calls' scratch at a time, and
+// both cores busy with whole calls or merges but for the last merge. A
+// range of one term halves into the identity and that term, which compose to
+// the term: the triple is the one of the plain recursion.
+void spread(affine& res, term_function* fn, unsigned long lo, unsigned long hi, int depth, term_counter done)
+{
+    std::vector<std::pair<unsigned long, unsigned long>> parts;
+    halves(lo, hi, depth, parts);
+    std::vector<affine> maps(parts.size());
+    on_two_threads(parts.size(), [&](std::size_t i) { split(maps[i], fn, parts[i].first, parts[i].second, 1, done); });
+    for (int level = 2; level <= depth; ++level) {
+        std::size_t step = std::size_t(1) << (level - 1), half = step / 2;
+        std::size_t merges = maps.size() / step;
+        // While a level has two merges or more, each thread makes whole ones; the
+        // last merge, the largest, makes each product on both cores.
+        auto merge = [&](std::size_t j) {
+            if (merges > 1)
+                maps[j * step].compose(maps[j * step + half]);
+            else
+                compose_on_two_threads(maps[j * step], maps[j * step + half]);
+            maps[j * step + half] = affine();
+        };
+        if (merges > 1)
+            on_two_threads(merges, merge);
+        else
+            merge(0);
+    }
+    res = std::move(maps[0]);
+}
 
 // fn is null for the series' own terms f, then depth >= 1.
 void split(affine& res, term_function* fn, unsigned long lo, unsigned long hi, int depth, term_counter done)
@@ -22,11 +84,13 @@ void split(affine& res, term_function* fn, unsigned long lo, unsigned long hi, i
             done->fetch_add(1, std::memory_order_relaxed);
         return;
     }
+    if (depth >= 2) {
+        spread(res, fn, lo, hi, depth, done);
+        return;
+    }
     unsigned long mid = lo + (hi - lo) / 2;
     affine tmp;
-    if (depth >= 2) {
-        both([&] { split(tmp, fn, mid, hi, depth - 1, done); }, [&] { split(res, fn, lo, mid, depth - 1, done); });
-    } else if (!fn) {
+    if (!fn) {
         // Already reduced: the series' terms have a faster route to the reduced halves.
         primitive_map(res, lo, mid, done);
         primitive_map(tmp, mid, hi, done);
@@ -38,11 +102,7 @@ void split(affine& res, term_function* fn, unsigned long lo, unsigned long hi, i
         split(res, fn, lo, mid, 0, done);
         split(tmp, fn, mid, hi, 0, done);
     }
-    // The top merges are the largest, and above depth 2 a core would wait idle.
-    if (depth >= 3)
-        compose_on_two_threads(res, tmp);
-    else
-        res.compose(tmp);
+    res.compose(tmp);
 }
 
 } // namespace

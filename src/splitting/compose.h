@@ -10,9 +10,10 @@ using term_function = affine(unsigned long);
 using term_counter = std::atomic<unsigned long>*;
 
 // res <- fn(lo) o fn(lo+1) o ... o fn(hi-1); the identity (0, 1, 1) for an
-// empty range. Each level of depth >= 2 runs its left half on a new thread; a
-// depth-1 call reduces its two halves on two threads; depth <= 0 is sequential.
-// The triple does not depend on thread timing.
+// empty range. The levels of depth >= 2 halve the range down to depth 1, and
+// two threads share the depth-1 calls and the merges; a depth-1 call reduces
+// its two halves on two threads; depth <= 0 is sequential. The triple does not
+// depend on thread timing.
 void compose(affine& res, term_function& fn, unsigned long lo, unsigned long hi, int depth,
              term_counter done = nullptr);
 

@@ -40,4 +40,40 @@ TEST(Compose, EveryDepthIsThePlainCompositionReducedAndTheSeriesRouteAgrees)
     }
 }
 
+// The halving as a plain recursion on one thread: the depth-1 calls reduce their
+// halves, nothing else is reduced.
+void recursion(affine& res, term_function& fn, unsigned long lo, unsigned long hi, int depth)
+{
+    if (hi - lo <= 1) {
+        res = hi > lo ? fn(lo) : plain_composition(fn, lo, lo);
+        return;
+    }
+    unsigned long mid = lo + (hi - lo) / 2;
+    affine tmp;
+    recursion(res, fn, lo, mid, depth - 1);
+    recursion(tmp, fn, mid, hi, depth - 1);
+    if (depth == 1) {
+        res.reduis();
+        tmp.reduis();
+    }
+    res.compose(tmp);
+}
+
+TEST(Compose, ThreadsSharingTheLevelsGiveTheTripleOfThePlainRecursion)
+{
+    // Ranges shorter than the levels (halves of one term or none), and longer.
+    for (auto [lo, hi] : {std::pair{0ul, 2ul}, {0ul, 3ul}, {5ul, 12ul}, {2ul, 71ul}, {1000ul, 1300ul}})
+        for (int depth : {2, 4, 6}) {
+            affine expected, r, fast;
+            recursion(expected, toy, lo, hi, depth);
+            compose(r, toy, lo, hi, depth);
+            EXPECT_TRUE(r.a == expected.a && r.b == expected.b && r.c == expected.c)
+                << lo << ".." << hi << " depth " << depth;
+            recursion(expected, f, lo, hi, depth);
+            compose_series(fast, lo, hi, depth);
+            EXPECT_TRUE(fast.a == expected.a && fast.b == expected.b && fast.c == expected.c)
+                << lo << ".." << hi << " depth " << depth << ", series";
+        }
+}
+
 } // namespace
