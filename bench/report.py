@@ -68,7 +68,7 @@ def main():
         "Wall time is the elapsed time, CPU time is user + system of all threads, peak is "
         "the maximum resident set size; bytes/digit is that peak divided by N.",
         "",
-        "- pidecimals: `pidecimals N`, multithreaded (binary splitting on up to 16 threads); "
+        "- pidecimals: `pidecimals N`, multithreaded (binary splitting and the largest products on two threads); "
         "besides `pi-N.txt` it writes its raw result and the checkpoints of its two stages, "
         "and for N up to 10^6 it also prints the digits (standard output goes to a file).",
         "- CLN `pi`: Debian's `pi` command, single-threaded; `pi K` prints K significant "
