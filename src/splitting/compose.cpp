@@ -11,6 +11,13 @@ namespace {
 
 void split(affine& res, term_function* fn, unsigned long lo, unsigned long hi, int depth, term_counter done);
 
+// Where [lo, hi) is halved, by the recursion and by its levels laid out flat alike:
+// the triple depends on it.
+unsigned long middle(unsigned long lo, unsigned long hi)
+{
+    return lo + (hi - lo) / 2;
+}
+
 // Runs task(i) for i in [0, count) on two threads, each taking the next index
 // left, from the last: the last parts of a range hold the largest terms.
 void on_two_threads(std::size_t count, const std::function<void(std::size_t)>& task)
@@ -30,7 +37,7 @@ void halves(unsigned long lo, unsigned long hi, int depth, std::vector<std::pair
         out.emplace_back(lo, hi);
         return;
     }
-    unsigned long mid = lo + (hi - lo) / 2;
+    unsigned long mid = middle(lo, hi);
     halves(lo, mid, depth - 1, out);
     halves(mid, hi, depth - 1, out);
 }
@@ -52,17 +59,16 @@ void spread(affine& res, term_function* fn, unsigned long lo, unsigned long hi, 
         std::size_t merges = maps.size() / step;
         // While a level has two merges or more, each thread makes whole ones; the
         // last merge, the largest, makes each product on both cores.
-        auto merge = [&](std::size_t j) {
-            if (merges > 1)
+        // Each right-hand map is freed as soon as it is composed.
+        if (merges > 1) {
+            on_two_threads(merges, [&](std::size_t j) {
                 maps[j * step].compose(maps[j * step + half]);
-            else
-                compose_on_two_threads(maps[j * step], maps[j * step + half]);
-            maps[j * step + half] = affine();
-        };
-        if (merges > 1)
-            on_two_threads(merges, merge);
-        else
-            merge(0);
+                maps[j * step + half] = affine();
+            });
+        } else {
+            compose_on_two_threads(maps[0], maps[half]);
+            maps[half] = affine();
+        }
     }
     res = std::move(maps[0]);
 }
@@ -88,7 +94,7 @@ void split(affine& res, term_function* fn, unsigned long lo, unsigned long hi, i
         spread(res, fn, lo, hi, depth, done);
         return;
     }
-    unsigned long mid = lo + (hi - lo) / 2;
+    unsigned long mid = middle(lo, hi);
     affine tmp;
     if (!fn) {
         // Already reduced: the series' terms have a faster route to the reduced halves.
