@@ -204,6 +204,8 @@ plan plan_for(u64 abits, u64 bbits)
 }
 
 // x[0, count) <- the w-bit pieces of {a, an}, low first; x[count, n) <- 0.
+// Branch-free: a piece takes its high bits from the next limb, read as zero past
+// the top; pieces are below 2^63, so they convert as signed words.
 void split(double* x, std::size_t n, const mp_limb_t* a, std::size_t an, unsigned w, std::size_t count)
 {
     const u64 mask = (u64(1) << w) - 1;
@@ -211,10 +213,10 @@ void split(double* x, std::size_t n, const mp_limb_t* a, std::size_t an, unsigne
         u64 bit = static_cast<u64>(i) * w;
         std::size_t limb = bit / 64;
         unsigned shift = bit % 64;
-        u64 v = a[limb] >> shift;
-        if (shift + w > 64 && limb + 1 < an)
-            v |= a[limb + 1] << (64 - shift);
-        x[i] = static_cast<double>(v & mask);
+        std::size_t next = limb + 1 < an ? limb + 1 : limb;
+        u64 high = next != limb ? a[next] : 0;
+        u64 v = (a[limb] >> shift) | ((high << 1) << (63 - shift));
+        x[i] = static_cast<double>(static_cast<std::int64_t>(v & mask));
     }
     for (std::size_t i = count; i < n; ++i)
         x[i] = 0;
@@ -227,28 +229,49 @@ void split(double* x, std::size_t n, const mp_limb_t* a, std::size_t an, unsigne
 void recombine(mp_limb_t* r, std::size_t o0, std::size_t o1, const double* x, const double* y, std::size_t n,
                unsigned w, std::size_t i0, std::size_t i1, u64 carry[3])
 {
-    // The sum so far above the limbs already written, in three words.
-    u64 a0 = 0, a1 = 0, a2 = 0;
+    // Each c_i is cut into three w-bit parts, so that the sum is carried one
+    // column of base 2^w at a time in a single word (the parts of c_i, c_(i-1) and
+    // c_(i-2) that fall in column i, and the carry). The digits are packed into
+    // two words, the low one stored at each step (at or past o1, into a sink).
+    // Every shift is of one word by less than 64 (w <= 48).
+    const u64 mask = (u64(1) << w) - 1;
+    u64 carry_w = 0, mid = 0, top = 0, top_next = 0, low = 0, high = 0;
+    unsigned bits = static_cast<unsigned>(static_cast<u64>(i0) * w - 64 * static_cast<u64>(o0));
     std::size_t o = o0;
+    mp_limb_t sink;
     for (std::size_t i = i0; i < i1; ++i) {
         std::size_t at = i ? n - i : 0;
-        u128 c = static_cast<u128>(prime1.p) * static_cast<u64>(y[at]) + static_cast<u64>(x[at]);
-        u64 bit = static_cast<u64>(i) * w;
-        while (bit - 64 * static_cast<u64>(o) >= 64) {
-            r[o++] = a0;
-            a0 = a1;
-            a1 = a2;
-            a2 = 0;
-        }
-        unsigned s = static_cast<unsigned>(bit - 64 * static_cast<u64>(o));
-        u64 lo = static_cast<u64>(c), hi = static_cast<u64>(c >> 64);
-        u64 w0 = lo << s, w1 = s ? (lo >> (64 - s)) | (hi << s) : hi, w2 = s ? hi >> (64 - s) : 0;
-        u128 t = static_cast<u128>(a0) + w0;
-        a0 = static_cast<u64>(t);
-        t = static_cast<u128>(a1) + w1 + static_cast<u64>(t >> 64);
-        a1 = static_cast<u64>(t);
-        a2 += w2 + static_cast<u64>(t >> 64);
+        u128 c = static_cast<u128>(prime1.p) * static_cast<u64>(static_cast<std::int64_t>(y[at])) +
+                 static_cast<u64>(static_cast<std::int64_t>(x[at]));
+        u64 c0 = static_cast<u64>(c), c1 = static_cast<u64>(c >> 64);
+        u64 column = (c0 & mask) + mid + top + carry_w;
+        mid = ((c0 >> w) | (c1 << (64 - w))) & mask;
+        top = top_next;
+        top_next = 2 * w >= 64 ? c1 >> (2 * w - 64) : (c0 >> (2 * w)) | (c1 << (64 - 2 * w));
+        carry_w = column >> w;
+        u64 digit = column & mask;
+        low |= digit << bits;
+        high |= (digit >> 1) >> (63 - bits);
+        *(o < o1 ? r + o : &sink) = low;
+        bits += w;
+        bool full = bits >= 64;
+        low = full ? high : low;
+        high = full ? 0 : high;
+        o += full;
+        bits &= 63;
     }
+    u128 packed = (static_cast<u128>(high) << 64) | low;
+    // Above the last column: the carry, the parts still due in the next column,
+    // and c_(i1-1)'s top part one column higher.
+    u128 above = static_cast<u128>(carry_w) + mid + top + (static_cast<u128>(top_next) << w);
+    // What is left from limb o on: packed + above 2^bits, in three words.
+    u64 lo = static_cast<u64>(above), hi = static_cast<u64>(above >> 64);
+    u64 a0 = lo << bits, a1 = bits ? (lo >> (64 - bits)) | (hi << bits) : hi, a2 = bits ? hi >> (64 - bits) : 0;
+    u128 t = static_cast<u128>(a0) + static_cast<u64>(packed);
+    a0 = static_cast<u64>(t);
+    t = static_cast<u128>(a1) + static_cast<u64>(packed >> 64) + static_cast<u64>(t >> 64);
+    a1 = static_cast<u64>(t);
+    a2 += static_cast<u64>(t >> 64);
     while (o < o1) {
         r[o++] = a0;
         a0 = a1;
