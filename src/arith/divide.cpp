@@ -3,6 +3,8 @@
 #include "arith/mul.h"
 #include "arith/parallel.h"
 
+#include <algorithm>
+
 namespace {
 
 // Below this many bits GMP's own division is the better reciprocal.
@@ -116,5 +118,125 @@ void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d, std::size_t
     while (x >= d) {
         x -= d;
         ++q;
+    }
+}
+
+namespace {
+
+// x mod 2^(64 limbs), x >= 0.
+mpz_class low_limbs(const mpz_class& x, std::size_t limbs)
+{
+    mpz_class r;
+    mpz_tdiv_r_2exp(r.get_mpz_t(), x.get_mpz_t(), 64 * static_cast<mp_bitcnt_t>(limbs));
+    return r;
+}
+
+// {rp, rn} <- {rp, rn} - {sp, sn} mod 2^(64 rn), for sn <= rn.
+void subtract_low(mp_limb_t* rp, std::size_t rn, const mp_limb_t* sp, std::size_t sn)
+{
+    if (sn > 0 && mpn_sub_n(rp, rp, sp, static_cast<mp_size_t>(sn)) && sn < rn)
+        mpn_sub_1(rp + sn, rp + sn, static_cast<mp_size_t>(rn - sn), 1);
+}
+
+// x <- x / (odd 2^twos) for x >= 0 a multiple of it, in blocks of b limbs, given
+// inverse = odd^-1 modulo 2^(64 b).
+void divide_by_inverse(mpz_class& x, const mpz_class& odd, mp_bitcnt_t twos, const mpz_class& inverse, std::size_t b)
+{
+    mpz_tdiv_q_2exp(x.get_mpz_t(), x.get_mpz_t(), twos);
+    // The quotient has k limbs at most and is x / odd modulo 2^64k. Its blocks of
+    // b limbs come from the low end: each is the rest's block times the inverse,
+    // and its product by odd is taken off the rest.
+    std::size_t on = mpz_size(odd.get_mpz_t()), xn = mpz_size(x.get_mpz_t());
+    if (xn < on) {
+        x = 0;
+        return;
+    }
+    std::size_t k = xn - on + 1;
+    b = b < k ? b : k;
+    mpz_class rest = low_limbs(x, k), block, taken, quotient;
+    mp_limb_t* qp = mpz_limbs_write(quotient.get_mpz_t(), static_cast<mp_size_t>(k));
+    mp_limb_t* rp = mpz_limbs_modify(rest.get_mpz_t(), static_cast<mp_size_t>(k));
+    for (std::size_t i = mpz_size(rest.get_mpz_t()); i < k; ++i)
+        rp[i] = 0;
+    mpz_t view, inverse_view;
+    mpz_srcptr inverse_b = mpz_roinit_n(inverse_view, mpz_limbs_read(inverse.get_mpz_t()),
+                                        static_cast<mp_size_t>(std::min(b, mpz_size(inverse.get_mpz_t()))));
+    for (std::size_t at = 0; at < k; at += b) {
+        std::size_t len = at + b < k ? b : k - at;
+        multiply(block.get_mpz_t(), mpz_roinit_n(view, rp + at, static_cast<mp_size_t>(len)), inverse_b);
+        block = low_limbs(block, len);
+        std::size_t used = mpz_size(block.get_mpz_t());
+        const mp_limb_t* bp = mpz_limbs_read(block.get_mpz_t());
+        for (std::size_t i = 0; i < len; ++i)
+            qp[at + i] = i < used ? bp[i] : 0;
+        if (at + len == k || used == 0)
+            continue;
+        // Only the limbs below k matter to the blocks still to come.
+        std::size_t reach = k - at, od = on < reach ? on : reach;
+        multiply(taken.get_mpz_t(), block.get_mpz_t(),
+                 mpz_roinit_n(view, mpz_limbs_read(odd.get_mpz_t()), static_cast<mp_size_t>(od)));
+        std::size_t tn = mpz_size(taken.get_mpz_t());
+        subtract_low(rp + at, reach, mpz_limbs_read(taken.get_mpz_t()), tn < reach ? tn : reach);
+    }
+    mpz_limbs_finish(quotient.get_mpz_t(), static_cast<mp_size_t>(k));
+    x.swap(quotient);
+}
+
+} // namespace
+
+mpz_class inverse_mod_limbs(const mpz_class& d, std::size_t limbs)
+{
+    // One word by Newton's steps on machine integers (each doubles the good bits,
+    // and d is its own inverse to 3 bits), then x <- x - x h 2^(64 e) from
+    // d x = 1 + h 2^(64 e), which doubles the good limbs e.
+    mp_limb_t d0 = mpz_getlimbn(d.get_mpz_t(), 0), w = d0;
+    for (int i = 0; i < 5; ++i)
+        w *= 2 - d0 * w;
+    mpz_class x;
+    mpz_set_ui(x.get_mpz_t(), w);
+    for (std::size_t e = 1; e < limbs;) {
+        std::size_t e2 = 2 * e < limbs ? 2 * e : limbs;
+        mpz_class t;
+        multiply(t, low_limbs(d, e2), x);
+        mpz_tdiv_q_2exp(t.get_mpz_t(), t.get_mpz_t(), 64 * static_cast<mp_bitcnt_t>(e));
+        t = low_limbs(t, e2 - e);
+        multiply(t, t, x);
+        t = low_limbs(t, e2 - e);
+        // x - t 2^(64 e), taken modulo 2^(64 e2).
+        if (sgn(t) != 0) {
+            mpz_class room = mpz_class(1) << (64 * static_cast<mp_bitcnt_t>(e2 - e));
+            x += (room - t) << (64 * static_cast<mp_bitcnt_t>(e));
+        }
+        e = e2;
+    }
+    return x;
+}
+
+void divide_exact_pair(mpz_class& x, mpz_class& y, const mpz_class& d)
+{
+    // The blocks' products must be well inside the engine's sizes to beat GMP's
+    // own exact division (1.5x from 1000 limbs of divisor and quotient on AVX-512).
+    std::size_t from = transform_threshold() < SIZE_MAX / 2 ? 2 * transform_threshold() : SIZE_MAX;
+    std::size_t dn = mpz_size(d.get_mpz_t());
+    std::size_t longer = std::max(mpz_size(x.get_mpz_t()), mpz_size(y.get_mpz_t()));
+    if (dn < from || longer < dn + from) {
+        mpz_divexact(x.get_mpz_t(), x.get_mpz_t(), d.get_mpz_t());
+        mpz_divexact(y.get_mpz_t(), y.get_mpz_t(), d.get_mpz_t());
+        return;
+    }
+    // Twos first: what is left of d is odd, hence invertible modulo 2^64k.
+    mp_bitcnt_t twos = mpz_scan1(d.get_mpz_t(), 0);
+    mpz_class odd;
+    mpz_tdiv_q_2exp(odd.get_mpz_t(), d.get_mpz_t(), twos);
+    mpz_abs(odd.get_mpz_t(), odd.get_mpz_t());
+    std::size_t on = mpz_size(odd.get_mpz_t()), k = longer - on + 1;
+    std::size_t b = on < k ? on : k;
+    mpz_class inverse = inverse_mod_limbs(odd, b);
+    for (mpz_class* z : {&x, &y}) {
+        int sign = sgn(*z) * sgn(d);
+        mpz_abs(z->get_mpz_t(), z->get_mpz_t());
+        divide_by_inverse(*z, odd, twos, inverse, b);
+        if (sign < 0)
+            mpz_neg(z->get_mpz_t(), z->get_mpz_t());
     }
 }

@@ -1,6 +1,6 @@
 // Division by large divisors through the product engine: a reciprocal by Newton's
 // iteration, one product for the quotient and one for the remainder, which
-// corrects the quotient to the exact floor.
+// corrects the quotient to the exact floor; exact quotients from the low end.
 #pragma once
 #include <gmpxx.h>
 
@@ -29,3 +29,11 @@ void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d, std::size_t
 // Within 3 of 2^(2k) / d for d of exactly k bits (the tests' window on the Newton
 // steps); each product on up to threads threads.
 mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned threads = 1);
+
+// x <- x / d and y <- y / d for d != 0 dividing both. Large ones from the low limbs
+// up (times the inverse of d modulo a power of two, block by block, one inverse
+// for both), every product through the engine; small ones by GMP.
+void divide_exact_pair(mpz_class& x, mpz_class& y, const mpz_class& d);
+
+// d^-1 modulo 2^(64 limbs) for odd d > 0, in [0, 2^(64 limbs)).
+mpz_class inverse_mod_limbs(const mpz_class& d, std::size_t limbs);

@@ -81,6 +81,11 @@ void multiply(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, unsigned threads)
     multiply_by(r, x, y, best_path(), transform_from(best_path()), threads);
 }
 
+std::size_t transform_threshold()
+{
+    return transform_from(best_path());
+}
+
 std::size_t transform_cap(std::size_t limbs)
 {
     if (transform_from(best_path()) == SIZE_MAX || limbs == 0)

@@ -11,6 +11,10 @@
 // megabytes: such products are best made one at a time, each on both cores.
 constexpr std::size_t one_at_a_time_limbs = std::size_t(1) << 16;
 
+// The smaller operand's size in limbs from which products go through the
+// transforms on this processor; SIZE_MAX where they never do.
+std::size_t transform_threshold();
+
 // A bound on transform lengths for the products of a run whose largest factor has
 // limbs limbs: the length of its product by three quarters of its size. Where
 // GMP makes every product, no bound.

@@ -1,5 +1,6 @@
 #include "splitting/primitive.h"
 
+#include "arith/divide.h"
 #include "arith/mul.h"
 #include "series/factors.h"
 #include "series/terms.h"
@@ -59,9 +60,7 @@ void divide_out(const factor_list& g, factored_map& P, factored_map& Q)
 {
     if (g.empty())
         return;
-    mpz_class G = product(g);
-    mpz_divexact(P.map.b.get_mpz_t(), P.map.b.get_mpz_t(), G.get_mpz_t());
-    mpz_divexact(Q.map.c.get_mpz_t(), Q.map.c.get_mpz_t(), G.get_mpz_t());
+    divide_exact_pair(P.map.b, Q.map.c, product(g));
 }
 
 // P <- P o Q. A prime dividing both P.b and Q.c divides all three members of the

@@ -75,4 +75,42 @@ TEST(Divide, InPlaceGivesGmpsQuotientAndRemainder)
         }
 }
 
+TEST(Divide, InversesModuloPowersOfTheWord)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(41);
+    // One limb, all ones, and long odd divisors; inverses shorter and longer than d.
+    for (const mpz_class& d : {mpz_class(1), mpz_class(3), mpz_class((mpz_class(1) << 64000) - 1),
+                               mpz_class(rng.get_z_bits(100000) | 1)})
+        for (std::size_t limbs : {1ul, 2ul, 3ul, 5ul, 999ul, 1000ul, 4097ul}) {
+            mpz_class v = inverse_mod_limbs(d, limbs), one = d * v, top = mpz_class(1) << (64 * limbs);
+            mpz_fdiv_r_2exp(one.get_mpz_t(), one.get_mpz_t(), 64 * limbs);
+            EXPECT_TRUE(one == 1 && v >= 0 && v < top) << limbs << " limbs";
+        }
+}
+
+TEST(Divide, ExactPairsAreGmpsQuotients)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(43);
+    auto exactly = [&rng](unsigned long bits) { return mpz_class(rng.get_z_bits(bits) | (mpz_class(1) << (bits - 1))); };
+    // Divisors below and above where the engine takes over, with twos under them
+    // or all ones; quotients of one block, of many, and shorter than the divisor;
+    // both signs, and a zero.
+    for (const mpz_class& d : {exactly(20000), mpz_class(exactly(70000) << 77), mpz_class(-exactly(200000)),
+                               mpz_class((mpz_class(1) << 150000) - 1)})
+        for (auto [x_bits, y_bits] : {std::pair{1000ul, 30000ul}, {90000ul, 120000ul}, {600000ul, 64ul}}) {
+            mpz_class qx = exactly(x_bits), qy = -exactly(y_bits);
+            mpz_class x = d * qx, y = d * qy, zero = 0, z = 0;
+            divide_exact_pair(x, y, d);
+            divide_exact_pair(zero, z = d * qx, d);
+            EXPECT_TRUE(x == qx && y == qy && zero == 0 && z == qx)
+                << mpz_sizeinbase(d.get_mpz_t(), 2) << " bits into " << x_bits << " and " << y_bits;
+        }
+    // All-ones quotients: the blocks' subtractions borrow across whole limbs.
+    mpz_class d = exactly(128000) | 1, ones = (mpz_class(1) << 640000) - 1, x = d * ones, y = x;
+    divide_exact_pair(x, y, d);
+    EXPECT_TRUE(x == ones && y == ones);
+}
+
 } // namespace
