@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 #include "arith/ntt_table.h"
 #include "common/ending.h"
@@ -292,9 +293,33 @@ void add_carry(mp_limb_t* rp, std::size_t rn, std::size_t limb, const u64 carry[
         mpn_add_1(rp + limb + words, rp + limb + words, static_cast<mp_size_t>(rn - limb - words), 1);
 }
 
-// Scratch doubles for one product, given back when it ends. Large blocks are
-// mapped on huge pages: with 4 KiB pages, faulting in fresh memory for every
-// product took longer than the transforms themselves.
+// A mapping of whole huge pages; base is null when there is none.
+struct mapping {
+    void* base = nullptr;
+    std::size_t bytes = 0;
+};
+
+// The block a thread keeps between products while keep_transform_scratch(true)
+// holds; given back when the thread ends.
+struct kept_mapping {
+    mapping m;
+    bool keep = false;
+    ~kept_mapping()
+    {
+        if (m.base)
+            munmap(m.base, m.bytes);
+    }
+};
+thread_local kept_mapping kept;
+
+// Blocks kept are at most this large: the products that make most of the faults
+// are many and middling, and a kept block counts in the run's peak.
+constexpr std::size_t largest_kept = std::size_t(64) << 20;
+
+// Scratch doubles for one product, given back when it ends (or kept for the
+// thread's next one). Large blocks are mapped on huge pages: with 4 KiB pages,
+// faulting in fresh memory for every product took longer than the transforms
+// themselves.
 class scratch {
 public:
     explicit scratch(std::size_t count) : bytes_(count * sizeof(double))
@@ -306,21 +331,32 @@ public:
             return;
         }
         // Whole huge pages: a tail of small ones would fault page by page.
-        mapped_ = (bytes_ + huge - 1) / huge * huge + huge;
-        void* p = mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED)
-            end_out_of_memory(mapped_);
-        base_ = p;
-        auto at = (reinterpret_cast<std::uintptr_t>(p) + huge - 1) & ~(huge - 1);
-        data_ = reinterpret_cast<double*>(at);
-        madvise(data_, mapped_ - huge, MADV_HUGEPAGE);
+        std::size_t need = (bytes_ + huge - 1) / huge * huge + huge;
+        if (kept.m.base && kept.m.bytes >= need) {
+            map_ = std::exchange(kept.m, mapping());
+        } else {
+            void* p = mmap(nullptr, need, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (p == MAP_FAILED)
+                end_out_of_memory(need);
+            map_ = {p, need};
+            madvise(aligned(p), need - huge, MADV_HUGEPAGE);
+        }
+        data_ = aligned(map_.base);
     }
     ~scratch()
     {
-        if (base_)
-            munmap(base_, mapped_);
-        else
+        if (!map_.base) {
             std::free(data_);
+            return;
+        }
+        // The kept block, if any, is smaller than this one.
+        if (kept.keep && map_.bytes <= largest_kept) {
+            if (kept.m.base)
+                munmap(kept.m.base, kept.m.bytes);
+            kept.m = map_;
+            return;
+        }
+        munmap(map_.base, map_.bytes);
     }
     scratch(const scratch&) = delete;
     scratch& operator=(const scratch&) = delete;
@@ -328,8 +364,12 @@ public:
 
 private:
     static constexpr std::size_t huge = std::size_t(2) << 20;
-    std::size_t bytes_, mapped_ = 0;
-    void* base_ = nullptr;
+    static double* aligned(void* p)
+    {
+        return reinterpret_cast<double*>((reinterpret_cast<std::uintptr_t>(p) + huge - 1) & ~(huge - 1));
+    }
+    std::size_t bytes_;
+    mapping map_;
     double* data_ = nullptr;
 };
 
@@ -407,6 +447,15 @@ void recombine_half(unsigned t, std::barrier<>& sync, const ntt_kernels& k, cons
 }
 
 } // namespace
+
+void keep_transform_scratch(bool keep)
+{
+    kept.keep = keep;
+    if (!keep && kept.m.base) {
+        mapping m = std::exchange(kept.m, mapping());
+        munmap(m.base, m.bytes);
+    }
+}
 
 bool ntt_path_supported(ntt_path path)
 {

@@ -14,6 +14,11 @@ bool ntt_path_supported(ntt_path path);
 // The fastest path this processor can run.
 ntt_path ntt_best_path();
 
+// While keep holds, the calling thread keeps its transforms' scratch (blocks of
+// up to 64 MiB) from one product to the next instead of faulting fresh pages in
+// each time; false gives it back.
+void keep_transform_scratch(bool keep);
+
 // The transform length of a product of an by bn limbs; its scratch is three
 // doubles for each.
 std::size_t ntt_length(std::size_t an, std::size_t bn);

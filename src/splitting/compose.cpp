@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "arith/ntt.h"
 #include "common/threads.h"
 #include "splitting/primitive.h"
 
@@ -18,12 +19,22 @@ unsigned long middle(unsigned long lo, unsigned long hi)
     return lo + (hi - lo) / 2;
 }
 
+// The transforms' scratch kept by this thread from product to product while it lives.
+struct scratch_kept {
+    scratch_kept() { keep_transform_scratch(true); }
+    ~scratch_kept() { keep_transform_scratch(false); }
+    scratch_kept(const scratch_kept&) = delete;
+    scratch_kept& operator=(const scratch_kept&) = delete;
+};
+
 // Runs task(i) for i in [0, count) on two threads, each taking the next index
-// left, from the last: the last parts of a range hold the largest terms.
+// left, from the last: the last parts of a range hold the largest terms. Each
+// thread keeps its transforms' scratch from one product to the next.
 void on_two_threads(std::size_t count, const std::function<void(std::size_t)>& task)
 {
     std::atomic<std::size_t> taken{0};
     auto work = [&] {
+        scratch_kept kept;
         for (std::size_t i; (i = taken.fetch_add(1)) < count;)
             task(count - 1 - i);
     };

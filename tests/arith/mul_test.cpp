@@ -133,4 +133,24 @@ TEST(Multiply, ResultMayBeAnOperand)
     EXPECT_EQ(r, xy);
 }
 
+TEST(Multiply, KeptScratchHoldsNothingOverIntoTheNextProduct)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(13);
+    // A large product of all ones leaves its block full of residues; shorter
+    // products, and pieces, then run in that block, and a longer one maps anew.
+    keep_transform_scratch(true);
+    expect_gmp_product(all_ones(6000000), all_ones(6000000), "all ones");
+    for (unsigned long bits : {2000000ul, 900000ul, 3000000ul, 9000000ul}) {
+        mpz_class x = rng.get_z_bits(bits), y = rng.get_z_bits(bits / 3);
+        expect_gmp_product(x, y, std::to_string(bits) + " bits");
+        mpz_class sum;
+        multiply_pieces(x.get_mpz_t(), y.get_mpz_t(), bits / 200, [&sum](std::size_t at, mpz_srcptr part) {
+            sum += mpz_class(part) << (64 * at);
+        });
+        EXPECT_EQ(sum, x * y) << bits << " bits in pieces";
+    }
+    keep_transform_scratch(false);
+}
+
 } // namespace
