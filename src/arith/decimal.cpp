@@ -11,9 +11,9 @@ namespace {
 
 // The decimal digits of x, exactly width of them with leading zeros, written at
 // out: x < 10^width, width = leaf * 2^level, powers[j] prepared for 10^(leaf 2^j).
-// The top cuts run their halves on two threads.
+// The top cuts run their halves on two threads; threads is what this call has.
 void write_digits(char* out, const mpz_class& x, std::size_t leaf, unsigned level, const std::vector<divisor>& powers,
-                  unsigned threaded_levels)
+                  unsigned threaded_levels, unsigned threads)
 {
     if (level == 0) {
         std::string digits = x.get_str(10);
@@ -24,14 +24,14 @@ void write_digits(char* out, const mpz_class& x, std::size_t leaf, unsigned leve
         return;
     }
     mpz_class high, low;
-    divide(high, low, x, powers[level - 1]);
+    divide(high, low, x, powers[level - 1], threads);
     std::size_t half = leaf << (level - 1);
     if (threaded_levels > 0)
-        both([&] { write_digits(out, high, leaf, level - 1, powers, threaded_levels - 1); },
-             [&] { write_digits(out + half, low, leaf, level - 1, powers, threaded_levels - 1); });
+        both([&] { write_digits(out, high, leaf, level - 1, powers, threaded_levels - 1, 1); },
+             [&] { write_digits(out + half, low, leaf, level - 1, powers, threaded_levels - 1, 1); });
     else {
-        write_digits(out, high, leaf, level - 1, powers, 0);
-        write_digits(out + half, low, leaf, level - 1, powers, 0);
+        write_digits(out, high, leaf, level - 1, powers, 0, threads);
+        write_digits(out + half, low, leaf, level - 1, powers, 0, threads);
     }
 }
 
@@ -50,21 +50,22 @@ std::string decimal_string(const mpz_class& x, size_t split_digits)
     while ((most << levels) < bound)
         ++levels;
     std::size_t leaf = (bound + (std::size_t(1) << levels) - 1) >> levels;
-    // 10^(leaf 2^j) for j < levels, by squares, each prepared for its division.
+    // 10^(leaf 2^j) for j < levels, by squares, each prepared for its division;
+    // every product of this on both cores, which the conversion's top cut also has.
     std::vector<divisor> powers;
     mpz_class power;
     mpz_ui_pow_ui(power.get_mpz_t(), 10, leaf);
     for (unsigned j = 0; j < levels; ++j) {
         if (j > 0)
             multiply(power, power, power, 2);
-        powers.push_back(prepare_divisor(power, mpz_sizeinbase(power.get_mpz_t(), 2)));
+        powers.push_back(prepare_divisor(power, mpz_sizeinbase(power.get_mpz_t(), 2), 2));
     }
     power = 0;
 
     std::size_t sign = sgn(x) < 0 ? 1 : 0, width = leaf << levels;
     std::string s(sign + width, '-');
     mpz_class magnitude = abs(x);
-    write_digits(s.data() + sign, magnitude, leaf, levels, powers, 2);
+    write_digits(s.data() + sign, magnitude, leaf, levels, powers, 2, 2);
     // Past the sign, the zeros that lead the padded width.
     std::size_t first = sign;
     while (first + 1 < s.size() && s[first] == '0')

@@ -58,22 +58,22 @@ mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned thr
     return v;
 }
 
-divisor prepare_divisor(const mpz_class& d, mp_bitcnt_t quotient_bits)
+divisor prepare_divisor(const mpz_class& d, mp_bitcnt_t quotient_bits, unsigned threads)
 {
     divisor p;
     p.d = d;
     p.kk = quotient_bits + guard_bits;
     p.shift = static_cast<long>(mpz_sizeinbase(d.get_mpz_t(), 2)) - static_cast<long>(p.kk);
-    p.v = approximate_reciprocal(scaled(d, p.shift), p.kk);
+    p.v = approximate_reciprocal(scaled(d, p.shift), p.kk, threads);
     return p;
 }
 
-void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d)
+void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d, unsigned threads)
 {
     // x / d = x' / d' with both scaled by 2^-shift, and x' < 2^(2 kk).
-    multiply(q, scaled(x, d.shift), d.v);
+    multiply(q, scaled(x, d.shift), d.v, threads);
     mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), 2 * d.kk);
-    multiply(r, q, d.d);
+    multiply(r, q, d.d, threads);
     mpz_sub(r.get_mpz_t(), x.get_mpz_t(), r.get_mpz_t());
     // The estimate is within a few units: the remainder makes it exact.
     while (sgn(r) < 0) {

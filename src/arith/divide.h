@@ -14,11 +14,13 @@ struct divisor {
     long shift = 0;
 };
 
-// Prepares d > 0 for quotients of at most quotient_bits bits.
-divisor prepare_divisor(const mpz_class& d, mp_bitcnt_t quotient_bits);
+// Prepares d > 0 for quotients of at most quotient_bits bits, each product on up
+// to threads threads.
+divisor prepare_divisor(const mpz_class& d, mp_bitcnt_t quotient_bits, unsigned threads = 1);
 
 // q <- floor(x / d), r <- x - q d for 0 <= x < d 2^quotient_bits; q, r, x distinct.
-void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d);
+// Each product on up to threads threads.
+void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d, unsigned threads = 1);
 
 // q <- floor(x / d) and x <- x - q d, for x >= 0 and d > 0 (q is neither): the
 // quotient from a reciprocal of d's top bits by Newton's iteration, the remainder
