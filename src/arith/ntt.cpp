@@ -204,25 +204,6 @@ plan plan_for(u64 abits, u64 bbits)
     return s;
 }
 
-// x[0, count) <- the w-bit pieces of {a, an}, low first; x[count, n) <- 0.
-// Branch-free: a piece takes its high bits from the next limb, read as zero past
-// the top; pieces are below 2^63, so they convert as signed words.
-void split(double* x, std::size_t n, const mp_limb_t* a, std::size_t an, unsigned w, std::size_t count)
-{
-    const u64 mask = (u64(1) << w) - 1;
-    for (std::size_t i = 0; i < count; ++i) {
-        u64 bit = static_cast<u64>(i) * w;
-        std::size_t limb = bit / 64;
-        unsigned shift = bit % 64;
-        std::size_t next = limb + 1 < an ? limb + 1 : limb;
-        u64 high = next != limb ? a[next] : 0;
-        u64 v = (a[limb] >> shift) | ((high << 1) << (63 - shift));
-        x[i] = static_cast<double>(static_cast<std::int64_t>(v & mask));
-    }
-    for (std::size_t i = count; i < n; ++i)
-        x[i] = 0;
-}
-
 // Coefficients c_i = r1 + p1 v, read from index (n - i) mod n of x (r1) and y (v),
 // for i in [i0, i1), added at bits i w into r from limb o0 (64 o0 <= i0 w) on:
 // the limbs [o0, o1) are written and the rest of the sum, from limb o1 on, is
@@ -378,9 +359,9 @@ private:
 void product_mod(const ntt_kernels& k, const ntt_prime& p, double* x, double* y, const mp_limb_t* ap,
                  std::size_t an, const mp_limb_t* bp, std::size_t bn, const plan& s)
 {
-    split(x, s.n, ap, an, s.w, s.la);
+    k.split(x, s.n, ap, an, s.w, s.la);
     k.forward(x, s.n, p);
-    split(y, s.n, bp, bn, s.w, s.lb);
+    k.split(y, s.n, bp, bn, s.w, s.lb);
     k.forward(y, s.n, p);
     k.pointwise(x, y, s.n, p);
     k.inverse(x, s.n, p);
@@ -394,10 +375,10 @@ void product_mod_half(unsigned t, std::barrier<>& sync, const ntt_kernels& k, co
                       const plan& s)
 {
     if (t == 0) {
-        split(x, s.n, ap, an, s.w, s.la);
+        k.split(x, s.n, ap, an, s.w, s.la);
         k.forward(x, s.n, p);
     } else {
-        split(y, s.n, bp, bn, s.w, s.lb);
+        k.split(y, s.n, bp, bn, s.w, s.lb);
         k.forward(y, s.n, p);
     }
     sync.arrive_and_wait();
@@ -555,7 +536,7 @@ void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, st
     // Each thread works one prime throughout, then half of each recombination.
     auto work = [&](unsigned t) {
         primes[t] = prime_for(k, roots[t], s.n, *constants[t]);
-        split(kept[t], s.n, ap, an, s.w, s.la);
+        k.split(kept[t], s.n, ap, an, s.w, s.la);
         k.forward(kept[t], s.n, primes[t]);
         for (std::size_t at = 0; at < bn; at += piece) {
             std::size_t len = at + piece < bn ? piece : bn - at, rn = an + len, used = len;
@@ -564,7 +545,7 @@ void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, st
             if (used == 0)
                 continue;
             std::size_t lb = static_cast<std::size_t>((bit_length(bp + at, used) + s.w - 1) / s.w);
-            split(piece_mod[t], s.n, bp + at, used, s.w, lb);
+            k.split(piece_mod[t], s.n, bp + at, used, s.w, lb);
             k.forward(piece_mod[t], s.n, primes[t]);
             k.pointwise(piece_mod[t], kept[t], s.n, primes[t]);
             k.inverse(piece_mod[t], s.n, primes[t]);

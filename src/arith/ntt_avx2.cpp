@@ -15,6 +15,33 @@ struct avx2_lanes {
         explicit prime(const ntt_prime& q) : p(_mm256_set1_pd(q.p)), inv(_mm256_set1_pd(q.inverse)) {}
     };
 
+    // The first pieces of {a, an} by four, each lane's two limbs gathered; stops
+    // where a limb past the top would be read, and returns how many pieces it cut.
+    // A piece below 2^52 is the double with its bits under 2^52's exponent, less 2^52.
+    static std::size_t split_vector(double* x, const std::uint64_t* a, std::size_t an, unsigned w, std::size_t count)
+    {
+        const __m256i mask = _mm256_set1_epi64x(static_cast<long long>((std::uint64_t(1) << w) - 1));
+        const __m256i step = _mm256_set1_epi64x(4 * static_cast<long long>(w)), low6 = _mm256_set1_epi64x(63);
+        const __m256i sixty_four = _mm256_set1_epi64x(64), exponent = _mm256_set1_epi64x(0x4330000000000000);
+        const __m256d two52 = _mm256_set1_pd(4503599627370496.0);
+        const long long* base = reinterpret_cast<const long long*>(a);
+        __m256i bits = _mm256_set_epi64x(3 * static_cast<long long>(w), 2 * static_cast<long long>(w), w, 0);
+        std::size_t i = 0;
+        for (; i + 4 <= count; i += 4) {
+            if (static_cast<std::uint64_t>(i + 3) * w / 64 + 1 >= an)
+                break;
+            __m256i at = _mm256_srli_epi64(bits, 6), shift = _mm256_and_si256(bits, low6);
+            __m256i lo = _mm256_i64gather_epi64(base, at, 8), hi = _mm256_i64gather_epi64(base + 1, at, 8);
+            // A shift by 64 gives 0: a piece that starts on a limb has no high part.
+            __m256i v = _mm256_or_si256(_mm256_srlv_epi64(lo, shift),
+                                        _mm256_sllv_epi64(hi, _mm256_sub_epi64(sixty_four, shift)));
+            v = _mm256_or_si256(_mm256_and_si256(v, mask), exponent);
+            _mm256_storeu_pd(x + i, _mm256_sub_pd(_mm256_castsi256_pd(v), two52));
+            bits = _mm256_add_epi64(bits, step);
+        }
+        return i;
+    }
+
     static V load(const double* x) { return _mm256_loadu_pd(x); }
     static void store(double* x, V v) { _mm256_storeu_pd(x, v); }
     static V set1(double v) { return _mm256_set1_pd(v); }

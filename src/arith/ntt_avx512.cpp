@@ -36,6 +36,34 @@ struct avx512_lanes {
         __mmask8 negative = _mm512_cmp_pd_mask(x, _mm512_setzero_pd(), _CMP_LT_OQ);
         return _mm512_mask_add_pd(x, negative, x, k.p);
     }
+    // The first pieces of {a, an} by eight: eight pieces of w <= 48 bits span at
+    // most seven limbs, all in the eight loaded from the first one's limb; stops
+    // where those would pass the top, and returns how many pieces it cut.
+    static std::size_t split_vector(double* x, const std::uint64_t* a, std::size_t an, unsigned w, std::size_t count)
+    {
+        const __m512i mask = _mm512_set1_epi64(static_cast<long long>((std::uint64_t(1) << w) - 1));
+        const __m512i step = _mm512_set1_epi64(8 * static_cast<long long>(w)), low6 = _mm512_set1_epi64(63);
+        const __m512i one = _mm512_set1_epi64(1), sixty_four = _mm512_set1_epi64(64);
+        __m512i bits = _mm512_mullo_epi64(_mm512_set_epi64(7, 6, 5, 4, 3, 2, 1, 0), _mm512_set1_epi64(w));
+        std::size_t i = 0;
+        for (; i + 8 <= count; i += 8) {
+            std::size_t first = static_cast<std::size_t>(static_cast<std::uint64_t>(i) * w / 64);
+            if (first + 8 > an)
+                break;
+            __m512i limbs = _mm512_loadu_si512(a + first);
+            __m512i at = _mm512_sub_epi64(_mm512_srli_epi64(bits, 6), _mm512_set1_epi64(static_cast<long long>(first)));
+            __m512i shift = _mm512_and_si512(bits, low6);
+            __m512i lo = _mm512_permutexvar_epi64(at, limbs);
+            __m512i hi = _mm512_permutexvar_epi64(_mm512_add_epi64(at, one), limbs);
+            // A shift by 64 gives 0: a piece that starts on a limb has no high part.
+            __m512i v = _mm512_or_si512(_mm512_srlv_epi64(lo, shift),
+                                        _mm512_sllv_epi64(hi, _mm512_sub_epi64(sixty_four, shift)));
+            _mm512_storeu_pd(x + i, _mm512_cvtepu64_pd(_mm512_and_si512(v, mask)));
+            bits = _mm512_add_epi64(bits, step);
+        }
+        return i;
+    }
+
     static void transpose(V* v)
     {
         // Pairs within 128-bit lanes, then 128-bit lanes, then 256-bit halves.

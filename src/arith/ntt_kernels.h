@@ -8,13 +8,33 @@
 // (inverse) between passes; sums that would outgrow that are reduced.
 //
 // L provides: V, W (lanes), load, store, set1, add, sub, mulmod(x, w, k),
-// reduce(x, k) and transpose(V*) of a W x W block; k is the prime's lanes.
+// reduce(x, k) and transpose(V*) of a W x W block; k is the prime's lanes. It
+// may provide split_vector, which cuts the first pieces of an integer.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 #include "arith/ntt_table.h"
 
 namespace NTT_ISA {
+
+// x[i - i0] <- the w-bit piece i of {a, an} as a double, for i in [i0, i1). A
+// piece takes its high bits from the next limb, read as zero past the top; pieces
+// are below 2^63, so they convert as signed words.
+inline void split_pieces(double* x, const std::uint64_t* a, std::size_t an, unsigned w, std::size_t i0,
+                         std::size_t i1)
+{
+    const std::uint64_t mask = (std::uint64_t(1) << w) - 1;
+    for (std::size_t i = i0; i < i1; ++i) {
+        std::uint64_t bit = static_cast<std::uint64_t>(i) * w;
+        std::size_t limb = bit / 64;
+        unsigned shift = bit % 64;
+        std::size_t next = limb + 1 < an ? limb + 1 : limb;
+        std::uint64_t high = next != limb ? a[next] : 0;
+        std::uint64_t v = (a[limb] >> shift) | ((high << 1) << (63 - shift));
+        x[i - i0] = static_cast<double>(static_cast<std::int64_t>(v & mask));
+    }
+}
 
 template <class L>
 struct transforms {
@@ -400,6 +420,14 @@ constexpr ntt_kernels kernels_of()
         },
         [](double* x, std::size_t m, std::size_t j0, std::size_t j1, const ntt_prime& p) {
             T::radix3_inverse(x, m, j0, j1, p, K(p));
+        },
+        [](double* x, std::size_t n, const std::uint64_t* a, std::size_t an, unsigned w, std::size_t count) {
+            std::size_t done = 0;
+            if constexpr (requires { L::split_vector(x, a, an, w, count); })
+                done = L::split_vector(x, a, an, w, count);
+            split_pieces(x + done, a, an, w, done, count);
+            for (std::size_t i = count; i < n; ++i)
+                x[i] = 0;
         },
     };
 }

@@ -2,6 +2,7 @@
 // table of plain functions, and the description of one prime they work with.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 // A prime below 2^49 with its reciprocal and its roots of unity, each held in
 // [-p/2, p/2] up to a few units; w_m is a primitive m-th root.
@@ -50,6 +51,9 @@ struct ntt_kernels {
     // Butterflies [j0, j1) of the last inverse pass of a size 3m, after the
     // inverses of its thirds.
     void (*radix3_inverse)(double* x, std::size_t m, std::size_t j0, std::size_t j1, const ntt_prime& p);
+    // x[0, count) <- the w-bit pieces of {a, an} (w <= 48), low first, as doubles;
+    // x[count, n) <- 0.
+    void (*split)(double* x, std::size_t n, const std::uint64_t* a, std::size_t an, unsigned w, std::size_t count);
 };
 
 // The kernels of each instruction set; the vector ones only run where the
