@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -207,29 +208,26 @@ plan plan_for(u64 abits, u64 bbits)
 // Coefficients c_i = r1 + p1 v, read from index (n - i) mod n of x (r1) and y (v),
 // for i in [i0, i1), added at bits i w into r from limb o0 (64 o0 <= i0 w) on:
 // the limbs [o0, o1) are written and the rest of the sum, from limb o1 on, is
-// left in carry (three words). o1 = rn writes everything.
-void recombine(mp_limb_t* r, std::size_t o0, std::size_t o1, const double* x, const double* y, std::size_t n,
-               unsigned w, std::size_t i0, std::size_t i1, u64 carry[3])
+// left in carry (three words). o1 = rn writes everything. y is overwritten.
+void recombine(const ntt_kernels& k, mp_limb_t* r, std::size_t o0, std::size_t o1, const double* x, double* y,
+               std::size_t n, unsigned w, std::size_t i0, std::size_t i1, u64 carry[3])
 {
-    // Each c_i is cut into three w-bit parts, so that the sum is carried one
-    // column of base 2^w at a time in a single word (the parts of c_i, c_(i-1) and
-    // c_(i-2) that fall in column i, and the carry). The digits are packed into
-    // two words, the low one stored at each step (at or past o1, into a sink).
-    // Every shift is of one word by less than 64 (w <= 48).
+    // Each c_i is cut into three w-bit parts, and the parts that fall in each
+    // column of base 2^w summed (on the vector paths, eight at a time), so that
+    // the sum is carried one column at a time in a single word. The digits are
+    // packed into two words, the low one stored at each step (at or past o1, into
+    // a sink). Every shift is of one word by less than 64 (w <= 48).
+    u64 tail[3];
+    k.columns(x, y, n, i0, i1, w, prime1.p, tail);
     const u64 mask = (u64(1) << w) - 1;
-    u64 carry_w = 0, mid = 0, top = 0, top_next = 0, low = 0, high = 0;
+    u64 carry_w = 0, low = 0, high = 0;
     unsigned bits = static_cast<unsigned>(static_cast<u64>(i0) * w - 64 * static_cast<u64>(o0));
     std::size_t o = o0;
     mp_limb_t sink;
     for (std::size_t i = i0; i < i1; ++i) {
-        std::size_t at = i ? n - i : 0;
-        u128 c = static_cast<u128>(prime1.p) * static_cast<u64>(static_cast<std::int64_t>(y[at])) +
-                 static_cast<u64>(static_cast<std::int64_t>(x[at]));
-        u64 c0 = static_cast<u64>(c), c1 = static_cast<u64>(c >> 64);
-        u64 column = (c0 & mask) + mid + top + carry_w;
-        mid = ((c0 >> w) | (c1 << (64 - w))) & mask;
-        top = top_next;
-        top_next = 2 * w >= 64 ? c1 >> (2 * w - 64) : (c0 >> (2 * w)) | (c1 << (64 - 2 * w));
+        u64 column;
+        std::memcpy(&column, &y[i ? n - i : 0], sizeof column);
+        column += carry_w;
         carry_w = column >> w;
         u64 digit = column & mask;
         low |= digit << bits;
@@ -242,6 +240,7 @@ void recombine(mp_limb_t* r, std::size_t o0, std::size_t o1, const double* x, co
         o += full;
         bits &= 63;
     }
+    u64 mid = tail[0], top = tail[1], top_next = tail[2];
     u128 packed = (static_cast<u128>(high) << 64) | low;
     // Above the last column: the carry, the parts still due in the next column,
     // and c_(i1-1)'s top part one column higher.
@@ -422,9 +421,9 @@ void recombine_half(unsigned t, std::barrier<>& sync, const ntt_kernels& k, cons
     sync.arrive_and_wait();
     std::size_t mid = count / 2, limb = meeting_limb(count, s.w);
     if (t == 0)
-        recombine(rp, 0, limb, x1, x2, s.n, s.w, 0, mid, carry[0]);
+        recombine(k, rp, 0, limb, x1, x2, s.n, s.w, 0, mid, carry[0]);
     else
-        recombine(rp, limb, rn, x1, x2, s.n, s.w, mid, count, carry[1]);
+        recombine(k, rp, limb, rn, x1, x2, s.n, s.w, mid, count, carry[1]);
 }
 
 } // namespace
@@ -492,7 +491,7 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
         k.garner(x1, x2, s.n, p1, p2, inverse_of(s.n, prime1), inverse_of(s.n, prime2),
                  centred(prime1_inverse_mod_prime2, prime2.p));
         u64 carry[3];
-        recombine(rp, 0, rn, x1, x2, s.n, s.w, 0, count, carry);
+        recombine(k, rp, 0, rn, x1, x2, s.n, s.w, 0, count, carry);
         return;
     }
     // Two threads started once, meeting at a barrier between the steps; the

@@ -64,6 +64,52 @@ struct avx512_lanes {
         return i;
     }
 
+    // The column sums of coefficients [i, i1) by eight, from i >= 1 (see
+    // columns_scalar): c = r1 + p1 v in two words, the low one exact from the
+    // integer product, the high one rounded from the double product less the low
+    // one (off by less than 2^47 of 2^64); the parts of the two coefficients before
+    // come in by shifting lanes. Returns where it stopped.
+    static std::size_t columns_vector(const double* x, double* y, std::size_t n, std::size_t i, std::size_t i1,
+                                      unsigned w, std::uint64_t p1, ntt_avx512::column_parts& parts)
+    {
+        const __m512i reverse = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m512i mask = _mm512_set1_epi64(static_cast<long long>((std::uint64_t(1) << w) - 1));
+        const __m512i p1i = _mm512_set1_epi64(static_cast<long long>(p1));
+        const __m512d p1d = _mm512_set1_pd(static_cast<double>(p1)), two_m64 = _mm512_set1_pd(0x1p-64);
+        const __m128i by_w = _mm_cvtsi64_si128(w), by_64_w = _mm_cvtsi64_si128(64 - w);
+        const __m128i by_2w = _mm_cvtsi64_si128(2 * w), by_2w_64 = _mm_cvtsi64_si128(2 * w - 64);
+        const __m128i by_64_2w = _mm_cvtsi64_si128(64 - 2 * static_cast<int>(w));
+        // Lane 7 of d1 and lanes 6 and 7 of d2 are the parts of the two coefficients before.
+        __m512i d1_before = _mm512_set1_epi64(static_cast<long long>(parts.mid));
+        __m512i d2_before = _mm512_set_epi64(static_cast<long long>(parts.top_next), static_cast<long long>(parts.top),
+                                             0, 0, 0, 0, 0, 0);
+        for (; i + 8 <= i1; i += 8) {
+            // Lane j holds coefficient i + j, at index n - i - j.
+            std::size_t at = n - i - 7;
+            __m512d r1 = _mm512_permutexvar_pd(reverse, _mm512_loadu_pd(x + at));
+            __m512d v = _mm512_permutexvar_pd(reverse, _mm512_loadu_pd(y + at));
+            __m512i lo = _mm512_mullo_epi64(_mm512_cvttpd_epu64(v), p1i);
+            __m512d above = _mm512_mul_pd(_mm512_sub_pd(_mm512_mul_pd(v, p1d), _mm512_cvtepu64_pd(lo)), two_m64);
+            __m512i hi = _mm512_cvt_roundpd_epu64(above, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+            __m512i c0 = _mm512_add_epi64(lo, _mm512_cvttpd_epu64(r1));
+            hi = _mm512_mask_add_epi64(hi, _mm512_cmplt_epu64_mask(c0, lo), hi, _mm512_set1_epi64(1));
+            __m512i d1 = _mm512_and_si512(_mm512_or_si512(_mm512_srl_epi64(c0, by_w), _mm512_sll_epi64(hi, by_64_w)), mask);
+            __m512i d2 = 2 * w >= 64 ? _mm512_srl_epi64(hi, by_2w_64)
+                                     : _mm512_or_si512(_mm512_srl_epi64(c0, by_2w), _mm512_sll_epi64(hi, by_64_2w));
+            __m512i column = _mm512_add_epi64(_mm512_and_si512(c0, mask),
+                                              _mm512_add_epi64(_mm512_alignr_epi64(d1, d1_before, 7),
+                                                               _mm512_alignr_epi64(d2, d2_before, 6)));
+            _mm512_storeu_pd(y + at, _mm512_permutexvar_pd(reverse, _mm512_castsi512_pd(column)));
+            d1_before = d1;
+            d2_before = d2;
+        }
+        alignas(64) std::uint64_t d1s[8], d2s[8];
+        _mm512_store_si512(d1s, d1_before);
+        _mm512_store_si512(d2s, d2_before);
+        parts = {d1s[7], d2s[6], d2s[7]};
+        return i;
+    }
+
     static void transpose(V* v)
     {
         // Pairs within 128-bit lanes, then 128-bit lanes, then 256-bit halves.

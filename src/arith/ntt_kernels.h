@@ -9,7 +9,8 @@
 //
 // L provides: V, W (lanes), load, store, set1, add, sub, mulmod(x, w, k),
 // reduce(x, k) and transpose(V*) of a W x W block; k is the prime's lanes. It
-// may provide split_vector, which cuts the first pieces of an integer.
+// may provide split_vector, which cuts the first pieces of an integer, and
+// columns_vector, which sums the first columns of a recombination.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +34,35 @@ inline void split_pieces(double* x, const std::uint64_t* a, std::size_t an, unsi
         std::uint64_t high = next != limb ? a[next] : 0;
         std::uint64_t v = (a[limb] >> shift) | ((high << 1) << (63 - shift));
         x[i - i0] = static_cast<double>(static_cast<std::int64_t>(v & mask));
+    }
+}
+
+// Where a recombination's column sums stand before coefficient i: the parts of
+// c_(i-1) and c_(i-2) that fall in column i and above.
+struct column_parts {
+    std::uint64_t mid;      // d1(c_(i-1)), due in column i
+    std::uint64_t top;      // d2(c_(i-2)), due in column i
+    std::uint64_t top_next; // d2(c_(i-1)), due in column i + 1
+};
+
+// For i in [i0, i1): c_i = x[at] + p1 y[at] at at = (n - i) mod n (x and y exact
+// integers below p1 and p2), cut into w-bit parts c_i = d0 + d1 2^w + d2 2^2w;
+// y[at] <- the bits of the sum d0(c_i) + d1(c_(i-1)) + d2(c_(i-2)) of column i.
+inline void columns_scalar(const double* x, double* y, std::size_t n, std::size_t i0, std::size_t i1, unsigned w,
+                           std::uint64_t p1, column_parts& parts)
+{
+    using u128 = unsigned __int128;
+    const std::uint64_t mask = (std::uint64_t(1) << w) - 1;
+    for (std::size_t i = i0; i < i1; ++i) {
+        std::size_t at = i ? n - i : 0;
+        u128 c = static_cast<u128>(p1) * static_cast<std::uint64_t>(static_cast<std::int64_t>(y[at])) +
+                 static_cast<std::uint64_t>(static_cast<std::int64_t>(x[at]));
+        std::uint64_t c0 = static_cast<std::uint64_t>(c), c1 = static_cast<std::uint64_t>(c >> 64);
+        std::uint64_t column = (c0 & mask) + parts.mid + parts.top;
+        __builtin_memcpy(&y[at], &column, sizeof column);
+        parts.mid = ((c0 >> w) | (c1 << (64 - w))) & mask;
+        parts.top = parts.top_next;
+        parts.top_next = 2 * w >= 64 ? c1 >> (2 * w - 64) : (c0 >> (2 * w)) | (c1 << (64 - 2 * w));
     }
 }
 
@@ -428,6 +458,19 @@ constexpr ntt_kernels kernels_of()
             split_pieces(x + done, a, an, w, done, count);
             for (std::size_t i = count; i < n; ++i)
                 x[i] = 0;
+        },
+        [](const double* x, double* y, std::size_t n, std::size_t i0, std::size_t i1, unsigned w, std::uint64_t p1,
+           std::uint64_t tail[3]) {
+            column_parts parts{0, 0, 0};
+            std::size_t i = i0;
+            if (i == 0 && i < i1)
+                columns_scalar(x, y, n, 0, ++i, w, p1, parts);
+            if constexpr (requires { L::columns_vector(x, y, n, i, i1, w, p1, parts); })
+                i = L::columns_vector(x, y, n, i, i1, w, p1, parts);
+            columns_scalar(x, y, n, i, i1, w, p1, parts);
+            tail[0] = parts.mid;
+            tail[1] = parts.top;
+            tail[2] = parts.top_next;
         },
     };
 }

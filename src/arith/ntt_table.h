@@ -54,6 +54,13 @@ struct ntt_kernels {
     // x[0, count) <- the w-bit pieces of {a, an} (w <= 48), low first, as doubles;
     // x[count, n) <- 0.
     void (*split)(double* x, std::size_t n, const std::uint64_t* a, std::size_t an, unsigned w, std::size_t count);
+    // For i in [i0, i1), i0 < n: c_i = x[at] + p1 y[at] at at = (n - i) mod n, as
+    // garner leaves them, cut into w-bit parts c_i = d0 + d1 2^w + d2 2^2w;
+    // y[at] <- the bits of the sum d0(c_i) + d1(c_(i-1)) + d2(c_(i-2)) of column
+    // i, the parts of coefficients below i0 taken as zero. tail <- d1(c_(i1-1)),
+    // d2(c_(i1-2)) and d2(c_(i1-1)), the parts that fall above column i1 - 1.
+    void (*columns)(const double* x, double* y, std::size_t n, std::size_t i0, std::size_t i1, unsigned w,
+                    std::uint64_t p1, std::uint64_t tail[3]);
 };
 
 // The kernels of each instruction set; the vector ones only run where the
