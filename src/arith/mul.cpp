@@ -5,13 +5,13 @@
 namespace {
 
 // The smaller operand's size, in limbs, from which the transforms beat GMP's
-// products (bench/ntt_speed, AMD EPYC with AVX-512: 1.1x at 500 limbs on eight
+// products (bench/ntt_speed, AMD EPYC with AVX-512: 1.2x at 250 limbs on eight
 // lanes, 1.0x at 700 on four). Without vector instructions they never do.
 std::size_t transform_from(ntt_path path)
 {
     switch (path) {
     case ntt_path::avx512:
-        return 500;
+        return 250;
     case ntt_path::avx2:
         return 1000;
     default:
