@@ -1,9 +1,9 @@
 #include "arith/divide.h"
 
+#include <algorithm>
+
 #include "arith/mul.h"
 #include "arith/parallel.h"
-
-#include <algorithm>
 
 namespace {
 
@@ -201,12 +201,9 @@ mpz_class inverse_mod_limbs(const mpz_class& d, std::size_t limbs)
         mpz_tdiv_q_2exp(t.get_mpz_t(), t.get_mpz_t(), 64 * static_cast<mp_bitcnt_t>(e));
         t = low_limbs(t, e2 - e);
         multiply(t, t, x);
-        t = low_limbs(t, e2 - e);
         // x - t 2^(64 e), taken modulo 2^(64 e2).
-        if (sgn(t) != 0) {
-            mpz_class room = mpz_class(1) << (64 * static_cast<mp_bitcnt_t>(e2 - e));
-            x += (room - t) << (64 * static_cast<mp_bitcnt_t>(e));
-        }
+        x -= t << (64 * static_cast<mp_bitcnt_t>(e));
+        mpz_fdiv_r_2exp(x.get_mpz_t(), x.get_mpz_t(), 64 * static_cast<mp_bitcnt_t>(e2));
         e = e2;
     }
     return x;

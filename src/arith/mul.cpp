@@ -88,7 +88,7 @@ std::size_t transform_threshold()
 
 std::size_t transform_cap(std::size_t limbs)
 {
-    if (transform_from(best_path()) == SIZE_MAX || limbs == 0)
+    if (transform_threshold() == SIZE_MAX || limbs == 0)
         return SIZE_MAX;
     return ntt_length(limbs, limbs - limbs / 4);
 }

@@ -240,11 +240,10 @@ void recombine(const ntt_kernels& k, mp_limb_t* r, std::size_t o0, std::size_t o
         o += full;
         bits &= 63;
     }
-    u64 mid = tail[0], top = tail[1], top_next = tail[2];
     u128 packed = (static_cast<u128>(high) << 64) | low;
     // Above the last column: the carry, the parts still due in the next column,
     // and c_(i1-1)'s top part one column higher.
-    u128 above = static_cast<u128>(carry_w) + mid + top + (static_cast<u128>(top_next) << w);
+    u128 above = static_cast<u128>(carry_w) + tail[0] + tail[1] + (static_cast<u128>(tail[2]) << w);
     // What is left from limb o on: packed + above 2^bits, in three words.
     u64 lo = static_cast<u64>(above), hi = static_cast<u64>(above >> 64);
     u64 a0 = lo << bits, a1 = bits ? (lo >> (64 - bits)) | (hi << bits) : hi, a2 = bits ? hi >> (64 - bits) : 0;
@@ -290,7 +289,7 @@ struct kept_mapping {
             munmap(m.base, m.bytes);
     }
 };
-thread_local kept_mapping kept;
+thread_local kept_mapping thread_block;
 
 // Blocks kept are at most this large: the products that make most of the faults
 // are many and middling, and a kept block counts in the run's peak.
@@ -302,18 +301,19 @@ constexpr std::size_t largest_kept = std::size_t(64) << 20;
 // themselves.
 class scratch {
 public:
-    explicit scratch(std::size_t count) : bytes_(count * sizeof(double))
+    explicit scratch(std::size_t count)
     {
-        if (bytes_ < huge) {
-            data_ = static_cast<double*>(std::malloc(bytes_));
+        std::size_t bytes = count * sizeof(double);
+        if (bytes < huge) {
+            data_ = static_cast<double*>(std::malloc(bytes));
             if (!data_)
-                end_out_of_memory(bytes_);
+                end_out_of_memory(bytes);
             return;
         }
         // Whole huge pages: a tail of small ones would fault page by page.
-        std::size_t need = (bytes_ + huge - 1) / huge * huge + huge;
-        if (kept.m.base && kept.m.bytes >= need) {
-            map_ = std::exchange(kept.m, mapping());
+        std::size_t need = (bytes + huge - 1) / huge * huge + huge;
+        if (thread_block.m.base && thread_block.m.bytes >= need) {
+            map_ = std::exchange(thread_block.m, mapping());
         } else {
             void* p = mmap(nullptr, need, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
             if (p == MAP_FAILED)
@@ -330,10 +330,10 @@ public:
             return;
         }
         // The kept block, if any, is smaller than this one.
-        if (kept.keep && map_.bytes <= largest_kept) {
-            if (kept.m.base)
-                munmap(kept.m.base, kept.m.bytes);
-            kept.m = map_;
+        if (thread_block.keep && map_.bytes <= largest_kept) {
+            if (thread_block.m.base)
+                munmap(thread_block.m.base, thread_block.m.bytes);
+            thread_block.m = map_;
             return;
         }
         munmap(map_.base, map_.bytes);
@@ -348,7 +348,6 @@ private:
     {
         return reinterpret_cast<double*>((reinterpret_cast<std::uintptr_t>(p) + huge - 1) & ~(huge - 1));
     }
-    std::size_t bytes_;
     mapping map_;
     double* data_ = nullptr;
 };
@@ -430,9 +429,9 @@ void recombine_half(unsigned t, std::barrier<>& sync, const ntt_kernels& k, cons
 
 void keep_transform_scratch(bool keep)
 {
-    kept.keep = keep;
-    if (!keep && kept.m.base) {
-        mapping m = std::exchange(kept.m, mapping());
+    thread_block.keep = keep;
+    if (!keep && thread_block.m.base) {
+        mapping m = std::exchange(thread_block.m, mapping());
         munmap(m.base, m.bytes);
     }
 }
