@@ -6,7 +6,8 @@
 
 // From now on a failed GMP allocation prints how much was asked for and ends the
 // process with status 1 (GMP cannot unwind, so nothing is thrown through it), and
-// large blocks are mapped apart so that freeing them lowers the peak.
+// large blocks are mapped apart, in 2 MiB pages where the system allows, so that
+// freeing them lowers the peak.
 void install_memory_guard();
 
 // Blocks SIGINT, SIGTERM, SIGHUP and SIGQUIT in this thread and every thread started after

@@ -6,14 +6,17 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <gmpxx.h>
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "guards.h"
 #include "support/process.h"
 
 namespace fs = std::filesystem;
@@ -90,6 +93,29 @@ TEST(Guards, AddressSpaceLimitsFailOnlyBelowTheNeed)
     }
 }
 #endif
+
+// Blocks of 4 MiB and more are mapped apart: every resize across that size, up,
+// down and between two mapped sizes, keeps the limbs, and products still hold.
+TEST(Guards, LargeBlocksKeepTheirLimbsAcrossEveryResize)
+{
+    install_memory_guard();
+    gmp_randclass random(gmp_randinit_default);
+    random.seed(7);
+    const mp_bitcnt_t limb = GMP_NUMB_BITS;
+    mpz_class x = random.get_z_bits(1000 * limb);
+    for (mp_bitcnt_t limbs : {600000, 1500000, 700000, 2000}) {
+        // Full up to what the new size holds, so that every limb kept is checked.
+        x = random.get_z_bits(std::min<mp_bitcnt_t>(limbs, mpz_size(x.get_mpz_t())) * limb);
+        mpz_class kept = x;
+        mpz_realloc2(x.get_mpz_t(), limbs * limb);
+        EXPECT_TRUE(x == kept) << limbs;
+        x = random.get_z_bits(limbs * limb);
+    }
+    mpz_class y = random.get_z_bits(900000 * limb);
+    mpz_class z = random.get_z_bits(800000 * limb);
+    EXPECT_EQ((y + 1) * (y - 1), y * y - 1);
+    EXPECT_EQ((y + z) * (y - z), y * y - z * z);
+}
 
 TEST(Guards, LinksAtTemporaryOrFinalNamesAreNeverWrittenThrough)
 {
