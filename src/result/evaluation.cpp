@@ -31,11 +31,27 @@ mpf_class unreduced_quotient(mpz_class& numerator, mpz_class& denominator)
     return r;
 }
 
-bool next_sum_agrees(mpz_class& R, const mpz_class& D, const mpz_class& Y)
+bool next_sum_agrees(mpz_class& R, const mpz_class& D, const mpz_class& power, const mpz_class& next,
+                     std::size_t cap)
 {
     // (X + Y) / D = T + (R + Y) / D: the two truncations agree when 0 <= R + Y < D.
     if (sgn(R) < 0 || R >= D)
         return false;
+    int sign = sgn(power) * sgn(next);
+    if (sign == 0)
+        return true;
+    // |Y| < 2^y_bits, and a room of k bits is at least 2^(k - 1): a Y below
+    // 2^(k - 1) cannot cross it. The room is R below, D - R above.
+    mp_bitcnt_t y_bits = mpz_sizeinbase(power.get_mpz_t(), 2) + mpz_sizeinbase(next.get_mpz_t(), 2);
+    if (sign > 0)
+        R -= D;
+    bool inside = sgn(R) != 0 && y_bits < mpz_sizeinbase(R.get_mpz_t(), 2);
+    if (sign > 0)
+        R += D;
+    if (inside)
+        return true;
+    mpz_class Y;
+    multiply_on_two_threads(Y, power, next, cap);
     R += Y;
     return sgn(R) >= 0 && R < D;
 }
@@ -54,11 +70,12 @@ void release(mpz_class& x)
 // Every big integer of this last phase is freed after its last use, and each
 // product is made alone on both cores, so that no two transforms' scratch meet.
 // The fractions below share the denominator D = c0 * A.c: X / D is the partial
-// sum times 10^N, (X + Y) / D the next one, next / D the first term left out.
+// sum times 10^N, (X + power * next) / D the next one, next / D the first term
+// left out.
 struct last_phase {
     unsigned long m;
     affine A;
-    mpz_class power, next, D, X, Y, T;
+    mpz_class power, next, D, X, T;
     bool exact = false;
     // The bound on the products' transforms.
     std::size_t cap = SIZE_MAX;
@@ -114,13 +131,11 @@ void approximation(last_phase& r, double start)
         // X is left holding the remainder X - T D.
         divide_in_place(r.T, r.X, r.D, r.cap);
         r.step = "vérification par la somme suivante";
-        multiply_on_two_threads(r.Y, r.power, r.next, r.cap);
+        r.exact = next_sum_agrees(r.X, r.D, r.power, r.next, r.cap);
         release(r.next);
         release(r.power);
-        r.exact = next_sum_agrees(r.X, r.D, r.Y);
         release(r.X);
         release(r.D);
-        release(r.Y);
     }, {}, "");
     print_since(std::cout << N << " décimales de pi en ", start) << " s" << std::endl;
 }

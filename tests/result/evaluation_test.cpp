@@ -17,9 +17,34 @@ TEST(Evaluation, CheckIsTheComparisonOfTheTwoTruncations)
                     for (int delta : {-1, 0, 1}) {
                         mpz_class T = x / d + delta, R = (x - T * d) * k, U;
                         mpz_fdiv_q(U.get_mpz_t(), mpz_class(x + y).get_mpz_t(), mpz_class(d).get_mpz_t());
-                        EXPECT_EQ(next_sum_agrees(R, d * k, y * k), delta == 0 && T == U)
+                        EXPECT_EQ(next_sum_agrees(R, d * k, y, k), delta == 0 && T == U)
                             << x << " " << y << " " << d << " " << delta;
                     }
+}
+
+TEST(Evaluation, SizesDecideOnlyWhereTheyMust)
+{
+    // A Y far below D moves a remainder well inside [0, D) nowhere, whichever its
+    // sign; near either end of the room it can move R out, by one unit or by
+    // exactly the room, and only the whole product can tell.
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(11);
+    mpz_class D = rng.get_z_bits(200000) | (mpz_class(1) << 199999);
+    // Factors near their sizes' top, so that Y has every bit their sizes allow.
+    mpz_class power = (mpz_class(1) << 40000) - 1, next = (mpz_class(1) << 50000) - 3;
+    mpz_class Y = power * next;
+    for (int sign : {1, -1}) {
+        mpz_class signed_next = sign * next, R = D / 3;
+        EXPECT_TRUE(next_sum_agrees(R, D, power, signed_next)) << sign;
+        // The room on Y's side is |Y| - 1, |Y| or |Y| + 1.
+        for (int off : {-1, 0, 1}) {
+            R = sign > 0 ? mpz_class(D - Y - off) : mpz_class(Y + off);
+            bool crosses = sign > 0 ? off <= 0 : off < 0;
+            EXPECT_EQ(next_sum_agrees(R, D, power, signed_next), !crosses) << sign << " " << off;
+        }
+    }
+    mpz_class R = D - 1, zero = 0;
+    EXPECT_TRUE(next_sum_agrees(R, D, zero, next));
 }
 
 } // namespace
