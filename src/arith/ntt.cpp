@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "arith/ntt_table.h"
 #include "common/ending.h"
@@ -96,6 +97,8 @@ std::size_t power_of_two_part(std::size_t n)
     return n & (n - 1) ? n / 3 : n;
 }
 
+// What a transform of size n needs besides the shared table: the fine roots of
+// the levels above it, and for n = 3m the twiddles of the radix-3 pass.
 struct root_layout {
     std::size_t top, stride, fine_levels, stride3, doubles;
 };
@@ -108,7 +111,7 @@ root_layout layout_for(std::size_t n)
     r.stride = m / r.top > least_stride ? m / r.top : least_stride;
     while ((r.top << r.fine_levels) < m)
         ++r.fine_levels;
-    r.doubles = r.top + r.fine_levels * r.stride;
+    r.doubles = r.fine_levels * r.stride;
     if (m != n) {
         r.stride3 = m / 2 < least_stride ? m / 2 : least_stride;
         r.doubles += 2 * (r.stride3 + m / r.stride3);
@@ -116,19 +119,42 @@ root_layout layout_for(std::size_t n)
     return r;
 }
 
-// The roots of prime c for transforms of size n, in table (layout_for(n).doubles
-// of them); see ntt_prime.
+// w_m^j at [m/2 + j] for the powers of two m <= table_limit and j < m/2, of
+// prime c. The entries do not depend on the transform's size, so the table is
+// made once for each prime and read by every transform: remade for each
+// product, it cost a few percent of a run.
+const double* shared_roots(const prime_constants& c)
+{
+    auto make = [](const prime_constants& c) {
+        std::vector<double> t(table_limit);
+        u64 w = c.root2[log2_of(table_limit)], v = 1;
+        for (std::size_t j = 0; j < table_limit / 2; ++j) {
+            t[table_limit / 2 + j] = centred(v, c.p);
+            v = mul_mod(v, w, c.p);
+        }
+        // w_j^i = w_2j^2i.
+        for (std::size_t j = table_limit / 2; j >= 2; j /= 2)
+            for (std::size_t i = 0; i < j / 2; ++i)
+                t[j / 2 + i] = t[j + 2 * i];
+        return t;
+    };
+    static const std::vector<double> first = make(prime1), second = make(prime2);
+    return c.p == prime1.p ? first.data() : second.data();
+}
+
+// The roots of prime c for transforms of size n: the shared table, and what
+// else size n needs in table (layout_for(n).doubles of them); see ntt_prime.
 ntt_prime prime_for(const ntt_kernels& k, double* table, std::size_t n, const prime_constants& c)
 {
     root_layout r = layout_for(n);
     u64 p = c.p;
-    ntt_prime prime{static_cast<double>(p), 1.0 / static_cast<double>(p), table, r.top, table + r.top, r.stride,
+    ntt_prime prime{static_cast<double>(p), 1.0 / static_cast<double>(p), shared_roots(c), r.top, table, r.stride,
                     nullptr, r.stride3, 0};
     std::size_t m = power_of_two_part(n);
     unsigned lm = log2_of(m);
     if (m != n) {
         // w_n^j and w_n^2j, each as fine powers and coarse powers of w^stride3.
-        double* t = table + r.top + r.fine_levels * r.stride;
+        double* t = table + r.fine_levels * r.stride;
         prime.twiddles3 = t;
         unsigned ls = log2_of(r.stride3);
         for (unsigned twice = 0; twice < 2; ++twice) {
@@ -140,12 +166,7 @@ ntt_prime prime_for(const ntt_kernels& k, double* table, std::size_t n, const pr
     }
     // The fine roots of the levels above the table.
     for (std::size_t level = 0; level < r.fine_levels; ++level)
-        fill_powers(k, table + r.top + level * r.stride, r.stride, prime, c.root2[log2_of(r.top) + level + 1], p);
-    fill_powers(k, table + r.top / 2, r.top / 2, prime, c.root2[log2_of(r.top)], p);
-    // w_j^i = w_2j^2i.
-    for (std::size_t j = r.top / 2; j >= 2; j /= 2)
-        for (std::size_t i = 0; i < j / 2; ++i)
-            table[j / 2 + i] = table[j + 2 * i];
+        fill_powers(k, table + level * r.stride, r.stride, prime, c.root2[log2_of(r.top) + level + 1], p);
     return prime;
 }
 
