@@ -13,6 +13,7 @@
 #include <gmp.h>
 
 #include "common/ending.h"
+#include "common/pages.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ namespace {
 // then faults once every 2 MiB instead of every 4 KiB, which on a virtual machine
 // cost a tenth of a run. GMP gives every block's size back when it frees or
 // resizes it, so the size tells which blocks are mapped.
-constexpr size_t mapped_from = 4 << 20;
+constexpr size_t mapped_from = mapped_apart_from;
 constexpr size_t huge_page = 2 << 20;
 
 size_t mapped_length(size_t bytes)
@@ -43,6 +44,8 @@ void* map_block(size_t bytes)
         munmap(p, start - base);
     if (uintptr_t end = base + length + huge_page; end > start + length)
         munmap(reinterpret_cast<void*>(start + length), end - (start + length));
+    // The whole block, tail included: split in two by the advice, it could no
+    // longer be resized by mremap.
     madvise(reinterpret_cast<void*>(start), length, MADV_HUGEPAGE);
     return reinterpret_cast<void*>(start);
 }

@@ -5,6 +5,7 @@
 
 #include "arith/divide.h"
 #include "arith/mul.h"
+#include "common/pages.h"
 #include "common/threads.h"
 
 namespace {
@@ -63,7 +64,11 @@ std::string decimal_string(const mpz_class& x, size_t split_digits)
     power = 0;
 
     std::size_t sign = sgn(x) < 0 ? 1 : 0, width = leaf << levels;
-    std::string s(sign + width, '-');
+    // Reserved, then asked for large pages, before its first write.
+    std::string s;
+    s.reserve(sign + width);
+    advise_huge_pages(s.data(), sign + width);
+    s.resize(sign + width, '-');
     mpz_class magnitude = abs(x);
     write_digits(s.data() + sign, magnitude, leaf, levels, powers, 2, 2);
     // Past the sign, the zeros that lead the padded width.

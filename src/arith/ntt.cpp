@@ -13,6 +13,7 @@
 
 #include "arith/ntt_table.h"
 #include "common/ending.h"
+#include "common/pages.h"
 #include "common/threads.h"
 
 namespace {
@@ -340,7 +341,7 @@ public:
             if (p == MAP_FAILED)
                 end_out_of_memory(need);
             map_ = {p, need};
-            madvise(aligned(p), need - huge, MADV_HUGEPAGE);
+            advise_huge_pages(p, need);
         }
         data_ = aligned(map_.base);
     }
@@ -541,6 +542,7 @@ void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, st
     plan s = plan_for(bit_length(ap, an), 64 * static_cast<u64>(piece));
     // Every product's limbs are written whole: no need to clear them first.
     std::unique_ptr<mp_limb_t[]> buffer(new mp_limb_t[an + piece]);
+    advise_huge_pages(buffer.get(), (an + piece) * sizeof(mp_limb_t));
     mp_limb_t* out = buffer.get();
     // a's transforms for both primes, kept; a piece's, which become its product.
     std::size_t table = layout_for(s.n).doubles;

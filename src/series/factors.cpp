@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/pages.h"
 #include "series/shape.h"
 
 namespace {
@@ -182,6 +183,8 @@ void multiply_into(factor_list& x, const factor_list& y)
 {
     factor_list r;
     r.reserve(x.size() + y.size());
+    // The largest lists are many megabytes, and new at every merge.
+    advise_huge_pages(r.data(), r.capacity() * sizeof(prime_power));
     size_t i = 0, j = 0;
     while (i < x.size() || j < y.size()) {
         if (j == y.size() || (i < x.size() && x[i].prime < y[j].prime))

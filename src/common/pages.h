@@ -1,0 +1,14 @@
+// Fresh memory in 2 MiB pages where the system allows: a buffer then faults once
+// every 2 MiB instead of every 4 KiB, which on a virtual machine can cost more
+// than writing the buffer.
+#pragma once
+#include <cstddef>
+
+// Blocks of this size and more are mapped apart: malloc's threshold is set to
+// it, and GMP's large blocks are mapped by the run itself.
+constexpr std::size_t mapped_apart_from = std::size_t(4) << 20;
+
+// For a block of malloc's of bytes >= mapped_apart_from, not yet written: asks
+// for 2 MiB pages over its 2 MiB-aligned part. Smaller blocks share the heap's
+// mapping, which advice would cut up, and are left as they are.
+void advise_huge_pages(void* p, std::size_t bytes);
