@@ -8,7 +8,8 @@
 // it, and GMP's large blocks are mapped by the run itself.
 constexpr std::size_t mapped_apart_from = std::size_t(4) << 20;
 
-// For a block of malloc's of bytes >= mapped_apart_from, not yet written: asks
-// for 2 MiB pages over its 2 MiB-aligned part. Smaller blocks share the heap's
-// mapping, which advice would cut up, and are left as they are.
+// For a block of bytes >= mapped_apart_from with a mapping of its own (as malloc
+// gives such blocks), not yet written: asks for 2 MiB pages over its 2 MiB-aligned
+// part. Smaller blocks may share the heap's mapping, which advice would cut up,
+// and are left as they are.
 void advise_huge_pages(void* p, std::size_t bytes);
