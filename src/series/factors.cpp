@@ -199,16 +199,29 @@ void multiply_into(factor_list& x, const factor_list& y)
 
 namespace {
 
-mpz_class product_of_words(const std::vector<uint64_t>& words, size_t lo, size_t hi)
+// {rp, returned size} <- the product of the n > 0 nonzero words w, with rp and tp
+// (scratch) of n limbs each: a balanced tree on GMP's low-level products, which
+// allocates nothing (the leaves' lists are made by the hundred thousand).
+std::size_t product_of_words(mp_limb_t* rp, mp_limb_t* tp, const uint64_t* w, std::size_t n)
 {
-    if (hi - lo <= 8) {
-        mpz_class r = 1;
-        for (size_t k = lo; k < hi; ++k)
-            r *= static_cast<unsigned long>(words[k]);
-        return r;
+    if (n <= 8) {
+        rp[0] = w[0];
+        std::size_t rn = 1;
+        for (std::size_t i = 1; i < n; ++i)
+            if (mp_limb_t carry = mpn_mul_1(rp, rp, static_cast<mp_size_t>(rn), w[i]))
+                rp[rn++] = carry;
+        return rn;
     }
-    size_t mid = lo + (hi - lo) / 2;
-    return product_of_words(words, lo, mid) * product_of_words(words, mid, hi);
+    std::size_t h = n / 2;
+    std::size_t an = product_of_words(tp, rp, w, h);
+    std::size_t bn = product_of_words(tp + h, rp + h, w + h, n - h);
+    const mp_limb_t *a = tp, *b = tp + h;
+    if (an < bn) {
+        std::swap(a, b);
+        std::swap(an, bn);
+    }
+    mpn_mul(rp, a, static_cast<mp_size_t>(an), b, static_cast<mp_size_t>(bn));
+    return an + bn - (rp[an + bn - 1] == 0);
 }
 
 } // namespace
@@ -238,7 +251,11 @@ mpz_class product(const factor_list& x)
         }
     }
     words.push_back(static_cast<uint64_t>(word));
-    mpz_class r = product_of_words(words, 0, words.size());
+    mpz_class r;
+    std::vector<mp_limb_t> scratch(words.size());
+    mp_limb_t* rp = mpz_limbs_write(r.get_mpz_t(), static_cast<mp_size_t>(words.size()));
+    std::size_t rn = product_of_words(rp, scratch.data(), words.data(), words.size());
+    mpz_limbs_finish(r.get_mpz_t(), static_cast<mp_size_t>(rn));
     if (powers != 1)
         r *= powers;
     return r << twos;

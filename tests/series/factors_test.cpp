@@ -1,0 +1,61 @@
+// The algebra of factor lists against the integers they stand for: products,
+// common parts and merges must be the plain products and gcds.
+#include "series/factors.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+// Some primes below 2^32, the small ones first so that high powers pack too.
+const uint64_t primes[] = {2,     3,      5,       7,        11,        13,         101,       503,
+                           509,   65537,  999983,  16777259, 67108879,  1000000007, 2147483647, 4294967291};
+
+factor_list random_list(std::mt19937_64& rng)
+{
+    factor_list list;
+    for (uint64_t p : primes)
+        if (rng() % 3)
+            // Exponents past 8 take the route of whole powers.
+            list.push_back({p, static_cast<uint32_t>(1 + rng() % (rng() % 4 ? 3 : 40))});
+    return list;
+}
+
+mpz_class plain(const factor_list& x)
+{
+    mpz_class r = 1, power;
+    for (const prime_power& pp : x) {
+        mpz_ui_pow_ui(power.get_mpz_t(), pp.prime, pp.exponent);
+        r *= power;
+    }
+    return r;
+}
+
+TEST(Factors, ListsActAsTheirIntegers)
+{
+    EXPECT_EQ(product(factor_list{}), 1);
+    // Factors of 40 bits take a word each: lists of 1 to 40 words and one of
+    // hundreds make product trees of every depth, balanced and not.
+    for (std::size_t count = 1; count <= 400; count += count < 40 ? 1 : 360) {
+        factor_list many;
+        for (std::size_t i = 0; i < count; ++i)
+            many.push_back({(uint64_t(1) << 39) + 2 * i + 1, static_cast<uint32_t>(1 + i % 2)});
+        EXPECT_EQ(product(many), plain(many)) << count;
+    }
+    std::mt19937_64 rng(5);
+    for (int round = 0; round < 300; ++round) {
+        factor_list x = random_list(rng), y = random_list(rng);
+        mpz_class px = plain(x), py = plain(y), g;
+        mpz_gcd(g.get_mpz_t(), px.get_mpz_t(), py.get_mpz_t());
+        ASSERT_EQ(product(x), px);
+        EXPECT_EQ(product(common(x, y)), g);
+        factor_list taken = take_common(x, y);
+        EXPECT_EQ(product(taken), g);
+        EXPECT_TRUE(product(x) * g == px && product(y) * g == py);
+        multiply_into(x, y);
+        EXPECT_EQ(product(x), px * py / (g * g));
+    }
+}
+
+} // namespace
