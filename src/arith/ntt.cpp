@@ -1,7 +1,5 @@
 #include "arith/ntt.h"
 
-#include <sys/mman.h>
-
 #include <barrier>
 #include <bit>
 #include <cstdint>
@@ -308,7 +306,7 @@ struct kept_mapping {
     ~kept_mapping()
     {
         if (m.base)
-            munmap(m.base, m.bytes);
+            unmap_pages(m.base, m.bytes);
     }
 };
 thread_local kept_mapping thread_block;
@@ -333,17 +331,12 @@ public:
             return;
         }
         // Whole huge pages: a tail of small ones would fault page by page.
-        std::size_t need = (bytes + huge - 1) / huge * huge + huge;
-        if (thread_block.m.base && thread_block.m.bytes >= need) {
+        std::size_t need = (bytes + huge - 1) / huge * huge;
+        if (thread_block.m.base && thread_block.m.bytes >= need)
             map_ = std::exchange(thread_block.m, mapping());
-        } else {
-            void* p = mmap(nullptr, need, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (p == MAP_FAILED)
-                end_out_of_memory(need);
-            map_ = {p, need};
-            advise_huge_pages(p, need);
-        }
-        data_ = aligned(map_.base);
+        else
+            map_ = {map_huge_pages(need), need};
+        data_ = static_cast<double*>(map_.base);
     }
     ~scratch()
     {
@@ -354,11 +347,11 @@ public:
         // The kept block, if any, is smaller than this one.
         if (thread_block.keep && map_.bytes <= largest_kept) {
             if (thread_block.m.base)
-                munmap(thread_block.m.base, thread_block.m.bytes);
+                unmap_pages(thread_block.m.base, thread_block.m.bytes);
             thread_block.m = map_;
             return;
         }
-        munmap(map_.base, map_.bytes);
+        unmap_pages(map_.base, map_.bytes);
     }
     scratch(const scratch&) = delete;
     scratch& operator=(const scratch&) = delete;
@@ -366,10 +359,6 @@ public:
 
 private:
     static constexpr std::size_t huge = std::size_t(2) << 20;
-    static double* aligned(void* p)
-    {
-        return reinterpret_cast<double*>((reinterpret_cast<std::uintptr_t>(p) + huge - 1) & ~(huge - 1));
-    }
     mapping map_;
     double* data_ = nullptr;
 };
@@ -454,7 +443,7 @@ void keep_transform_scratch(bool keep)
     thread_block.keep = keep;
     if (!keep && thread_block.m.base) {
         mapping m = std::exchange(thread_block.m, mapping());
-        munmap(m.base, m.bytes);
+        unmap_pages(m.base, m.bytes);
     }
 }
 
