@@ -39,6 +39,28 @@ void compose_in_place(affine& P, const affine& Q, unsigned threads, std::size_t 
     product(P.c, P.c, Q.c, threads, cap);
 }
 
+// P <- P o Q in two sides, a and then b and c, given to run_sides (both, or
+// split_work). Both sides read P.b: the new b is held apart until the first side
+// has used the old one. Otherwise each side writes only members that the other
+// does not read.
+template <class Run>
+void compose_sides(affine& P, const affine& Q, Run run_sides)
+{
+    mpz_class b;
+    run_sides(
+        [&P, &Q] {
+            multiply(P.a, P.a, Q.c);
+            mpz_class t;
+            multiply(t, P.b, Q.a);
+            P.a += t;
+        },
+        [&P, &Q, &b] {
+            multiply(b, P.b, Q.b);
+            multiply(P.c, P.c, Q.c);
+        });
+    P.b.swap(b);
+}
+
 } // namespace
 
 void affine::compose(const affine& other)
@@ -52,21 +74,14 @@ void compose_on_two_threads(affine& P, const affine& Q, std::size_t cap)
         compose_in_place(P, Q, 2, cap);
         return;
     }
-    // Both sides read P.b: the new b is held apart until this side has used the old
-    // one. Otherwise each side writes only members that the other does not read.
-    mpz_class b;
-    both(
-        [&P, &Q] {
-            multiply(P.a, P.a, Q.c);
-            mpz_class t;
-            multiply(t, P.b, Q.a);
-            P.a += t;
-        },
-        [&P, &Q, &b] {
-            multiply(b, P.b, Q.b);
-            multiply(P.c, P.c, Q.c);
-        });
-    P.b.swap(b);
+    compose_sides(P, Q, both);
+}
+
+void compose_shared(affine& P, const affine& Q, shared_work* work)
+{
+    compose_sides(P, Q, [work](const std::function<void()>& first, const std::function<void()>& second) {
+        split_work(work, first, second);
+    });
 }
 
 void affine::reduis()

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/threads.h"
+
 // The CRC-32 of the three files of a map, a then b then c.
 using map_digest = std::array<uint32_t, 3>;
 
@@ -41,3 +43,7 @@ public:
 // P <- P o Q, the same triple as P.compose(Q), its four products on two threads,
 // the large ones each on both with transforms of at most cap points; Q is not P.
 void compose_on_two_threads(affine& P, const affine& Q, std::size_t cap = SIZE_MAX);
+
+// P <- P o Q, the same triple as P.compose(Q), its products for b and c offered to
+// the other thread of work (split_work); Q is not P.
+void compose_shared(affine& P, const affine& Q, shared_work* work);

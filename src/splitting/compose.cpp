@@ -10,7 +10,8 @@
 
 namespace {
 
-void split(affine& res, term_function* fn, unsigned long lo, unsigned long hi, int depth, term_counter done);
+void split(affine& res, term_function* fn, unsigned long lo, unsigned long hi, int depth, term_counter done,
+           shared_work* work = nullptr);
 
 // Where [lo, hi) is halved, by the recursion and by its levels laid out flat alike:
 // the triple depends on it.
@@ -28,15 +29,26 @@ struct scratch_kept {
 };
 
 // Runs task(i) for i in [0, count) on two threads, each taking the next index
-// left, from the last: the last parts of a range hold the largest terms. Each
-// thread keeps its transforms' scratch from one product to the next.
-void on_two_threads(std::size_t count, const std::function<void(std::size_t)>& task)
+// left, from the last: the last parts of a range hold the largest terms. A thread
+// with no index left runs parts of the other's task that it offers (split_work), so
+// that neither idles while the other finishes. Each thread keeps its transforms'
+// scratch from one product to the next.
+void on_two_threads(std::size_t count, const std::function<void(std::size_t, shared_work*)>& task)
 {
     std::atomic<std::size_t> taken{0};
+    shared_work shared;
     auto work = [&] {
         scratch_kept kept;
-        for (std::size_t i; (i = taken.fetch_add(1)) < count;)
-            task(count - 1 - i);
+        std::exception_ptr error;
+        try {
+            for (std::size_t i; (i = taken.fetch_add(1)) < count;)
+                task(count - 1 - i, &shared);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        help_until_done(shared);
+        if (error)
+            std::rethrow_exception(error);
     };
     both(work, work);
 }
@@ -64,7 +76,9 @@ void spread(affine& res, term_function* fn, unsigned long lo, unsigned long hi, 
     std::vector<std::pair<unsigned long, unsigned long>> parts;
     halves(lo, hi, depth, parts);
     std::vector<affine> maps(parts.size());
-    on_two_threads(parts.size(), [&](std::size_t i) { split(maps[i], fn, parts[i].first, parts[i].second, 1, done); });
+    on_two_threads(parts.size(), [&](std::size_t i, shared_work* work) {
+        split(maps[i], fn, parts[i].first, parts[i].second, 1, done, work);
+    });
     for (int level = 2; level <= depth; ++level) {
         std::size_t step = std::size_t(1) << (level - 1), half = step / 2;
         std::size_t merges = maps.size() / step;
@@ -72,8 +86,8 @@ void spread(affine& res, term_function* fn, unsigned long lo, unsigned long hi, 
         // last merge, the largest, makes each product on both cores.
         // Each right-hand map is freed as soon as it is composed.
         if (merges > 1) {
-            on_two_threads(merges, [&](std::size_t j) {
-                maps[j * step].compose(maps[j * step + half]);
+            on_two_threads(merges, [&](std::size_t j, shared_work* work) {
+                compose_shared(maps[j * step], maps[j * step + half], work);
                 maps[j * step + half] = affine();
             });
         } else {
@@ -84,8 +98,10 @@ void spread(affine& res, term_function* fn, unsigned long lo, unsigned long hi, 
     res = std::move(maps[0]);
 }
 
-// fn is null for the series' own terms f, then depth >= 1.
-void split(affine& res, term_function* fn, unsigned long lo, unsigned long hi, int depth, term_counter done)
+// fn is null for the series' own terms f, then depth >= 1. A depth-1 call of the
+// series shares its halves with the other thread through work, when given.
+void split(affine& res, term_function* fn, unsigned long lo, unsigned long hi, int depth, term_counter done,
+           shared_work* work)
 {
     if (hi <= lo) {
         // No term: the identity map.
@@ -109,8 +125,10 @@ void split(affine& res, term_function* fn, unsigned long lo, unsigned long hi, i
     affine tmp;
     if (!fn) {
         // Already reduced: the series' terms have a faster route to the reduced halves.
-        primitive_map(res, lo, mid, done);
-        primitive_map(tmp, mid, hi, done);
+        split_work(
+            work, [&] { primitive_map(res, lo, mid, done, work); }, [&] { primitive_map(tmp, mid, hi, done, work); });
+        compose_shared(res, tmp, work);
+        return;
     } else if (depth == 1) {
         split(res, fn, lo, mid, 0, done);
         split(tmp, fn, mid, hi, 0, done);

@@ -65,8 +65,9 @@ void divide_out(const factor_list& g, factored_map& P, factored_map& Q)
 
 // P <- P o Q. A prime dividing both P.b and Q.c divides all three members of the
 // composition (a = P.a Q.c + P.b Q.a, b = P.b Q.b, c = P.c Q.c), so their common
-// part G is divided out of the two factors before the products.
-void merge(factored_map& P, factored_map& Q)
+// part G is divided out of the two factors before the products; the products
+// for b and c are offered to the other thread of work.
+void merge(factored_map& P, factored_map& Q, shared_work* work = nullptr)
 {
     factor_list g = take_common(P.b, Q.c);
     settle(P);
@@ -81,7 +82,7 @@ void merge(factored_map& P, factored_map& Q)
         multiply(P.map.c, P.map.c, Q.map.c);
     } else {
         divide_out(g, P, Q);
-        P.map.compose(Q.map);
+        compose_shared(P.map, Q.map, work);
     }
     Q.map = affine();
     multiply_into(P.b, Q.b);
@@ -101,8 +102,10 @@ void build(factored_map& res, block& terms, unsigned long lo, unsigned long hi)
     merge(res, right);
 }
 
-// Above the blocks, each block is factored just before it is composed.
-void build_blocks(factored_map& res, unsigned long lo, unsigned long hi, std::atomic<unsigned long>* done)
+// Above the blocks, each block is factored just before it is composed; the halves
+// are shared with the other thread through work.
+void build_blocks(factored_map& res, unsigned long lo, unsigned long hi, std::atomic<unsigned long>* done,
+                  shared_work* work)
 {
     if (hi - lo <= block_terms) {
         block terms;
@@ -115,17 +118,18 @@ void build_blocks(factored_map& res, unsigned long lo, unsigned long hi, std::at
     }
     unsigned long mid = lo + (hi - lo) / 2;
     factored_map right;
-    build_blocks(res, lo, mid, done);
-    build_blocks(right, mid, hi, done);
-    merge(res, right);
+    split_work(
+        work, [&] { build_blocks(res, lo, mid, done, work); }, [&] { build_blocks(right, mid, hi, done, work); });
+    merge(res, right, work);
 }
 
 } // namespace
 
-void primitive_map(affine& res, unsigned long lo, unsigned long hi, std::atomic<unsigned long>* done)
+void primitive_map(affine& res, unsigned long lo, unsigned long hi, std::atomic<unsigned long>* done,
+                   shared_work* work)
 {
     factored_map m;
-    build_blocks(m, lo, hi, done);
+    build_blocks(m, lo, hi, done, work);
     settle(m);
     // What the three members still share divides gcd(b, c), which the lists give.
     factor_list bc = common(m.b, m.c);
