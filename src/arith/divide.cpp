@@ -42,14 +42,21 @@ mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned thr
     mpz_class vh = approximate_reciprocal(scaled(d, static_cast<long>(k - h)), h, threads);
     mpz_class e, dv;
     multiply(dv, d, vh, threads);
-    dv <<= k - h;
-    e = 1;
-    e <<= 2 * k;
-    e -= dv;
+    // v0 = vh 2^(k-h): the correction v0 e / 2^2k = vh e / 2^(k+h), with
+    // e = 2^2k - d v0, moves by less than 2^-31 when e loses its bits below
+    // 2^(k-32). That floor of e / 2^(k-32) is the floor of (2^(k+h) - d vh) /
+    // 2^(h-32), made without forming 2^2k: with d's top h bits above 2^(h-1),
+    // d vh < 2^(k+h) (1 + 2^(1-h)) + 2^(k+2), below 2^(k+h+1).
+    mp_bitcnt_t top = k + h;
+    if (mpz_tstbit(dv.get_mpz_t(), top)) {
+        mpz_clrbit(dv.get_mpz_t(), top);
+        mpz_neg(e.get_mpz_t(), dv.get_mpz_t());
+    } else {
+        mpz_neg(e.get_mpz_t(), dv.get_mpz_t());
+        mpz_fdiv_r_2exp(e.get_mpz_t(), e.get_mpz_t(), top);
+    }
     dv = 0;
-    // v0 = vh 2^(k-h): the correction v0 e / 2^2k = vh e / 2^(k+h) moves by less
-    // than 2^-31 when e loses its bits below 2^(k-32).
-    mpz_fdiv_q_2exp(e.get_mpz_t(), e.get_mpz_t(), k - 32);
+    mpz_fdiv_q_2exp(e.get_mpz_t(), e.get_mpz_t(), h - 32);
     mpz_class correction;
     multiply(correction, vh, e, threads);
     mpz_fdiv_q_2exp(correction.get_mpz_t(), correction.get_mpz_t(), h + 32);
