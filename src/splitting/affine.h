@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/threads.h"
+struct shared_work;
 
 // The CRC-32 of the three files of a map, a then b then c.
 using map_digest = std::array<uint32_t, 3>;

@@ -2,6 +2,7 @@
 
 #include "arith/divide.h"
 #include "arith/mul.h"
+#include "common/threads.h"
 #include "series/factors.h"
 #include "series/terms.h"
 

@@ -3,8 +3,6 @@
 #pragma once
 #include <atomic>
 
-#include "common/threads.h"
-
 #include "splitting/affine.h"
 
 // The map of term n: (a(n)*q, p, q) with p/q = b(n). Safe to call from many threads.
