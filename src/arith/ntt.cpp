@@ -358,7 +358,7 @@ public:
     double* get() const { return data_; }
 
 private:
-    static constexpr std::size_t huge = std::size_t(2) << 20;
+    static constexpr std::size_t huge = huge_page_bytes;
     mapping map_;
     double* data_ = nullptr;
 };

@@ -4,8 +4,9 @@
 // Residues are doubles holding exact integers. A product x*w is split exactly
 // into h + l by a fused multiply-add, and the quotient by p is rounded from
 // h * (1/p); with |x| <= 2^52 and |w| <= 0.55p the remainder x*w - q*p is exact
-// and lies within 1.35 p (within 0.93p for |x| <= 4p). Transform data stay within 2p (forward) or 4p
-// (inverse) between passes; sums that would outgrow that are reduced.
+// and lies within 1.35 p (within 0.93p for |x| <= 4p). Transform data stay
+// within 2p (forward) or 4p (inverse) between passes; sums that would outgrow
+// that are reduced.
 //
 // L provides: V, W (lanes), load, store, set1, add, sub, mulmod(x, w, k),
 // reduce(x, k) and transpose(V*) of a W x W block; k is the prime's lanes. It

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::uintptr_t huge = std::uintptr_t(2) << 20;
+constexpr std::uintptr_t huge = huge_page_bytes;
 
 // What a mapping of bytes holds: whole 4 KiB pages.
 std::size_t page_rounded(std::size_t bytes)

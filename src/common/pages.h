@@ -4,6 +4,9 @@
 #pragma once
 #include <cstddef>
 
+// The size of a large page.
+constexpr std::size_t huge_page_bytes = std::size_t(2) << 20;
+
 // Blocks of this size and more are mapped apart: malloc's threshold is set to
 // it, and GMP's large blocks are mapped by the run itself.
 constexpr std::size_t mapped_apart_from = std::size_t(4) << 20;

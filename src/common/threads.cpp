@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <exception>
 #include <system_error>
+#include <thread>
 
 #include "common/ending.h"
 
@@ -68,33 +69,41 @@ void both(const std::function<void()>& here, const std::function<void()>& there)
         std::rethrow_exception(other.error);
 }
 
+struct offered_part {
+    const std::function<void()>* run;
+    std::thread::id owner;
+    bool taken = false, done = false;
+    std::exception_ptr error;
+};
+
 namespace {
 
-// The oldest part that another thread offered and nobody took, or null; with the lock held.
-offered_part* take_offered(shared_work& work)
+// With the lock held, until done() holds: runs the parts another thread offers,
+// oldest first, each marked taken and then done, and otherwise waits.
+template <class Done>
+void help_until(shared_work& work, std::unique_lock<std::mutex>& held, Done done)
 {
     auto mine = std::this_thread::get_id();
-    for (offered_part* part : work.offered)
-        if (!part->taken && part->owner != mine) {
-            part->taken = true;
-            std::erase(work.offered, part);
-            return part;
+    while (!done()) {
+        auto other = std::find_if(work.offered.begin(), work.offered.end(),
+                                  [mine](const offered_part* part) { return part->owner != mine; });
+        if (other == work.offered.end()) {
+            work.changed.wait(held);
+            continue;
         }
-    return nullptr;
-}
-
-// Runs a taken part without the lock, then marks it done.
-void run_taken(shared_work& work, offered_part* part, std::unique_lock<std::mutex>& held)
-{
-    held.unlock();
-    try {
-        (*part->run)();
-    } catch (...) {
-        part->error = std::current_exception();
+        offered_part* part = *other;
+        work.offered.erase(other);
+        part->taken = true;
+        held.unlock();
+        try {
+            (*part->run)();
+        } catch (...) {
+            part->error = std::current_exception();
+        }
+        held.lock();
+        part->done = true;
+        work.changed.notify_all();
     }
-    held.lock();
-    part->done = true;
-    work.changed.notify_all();
 }
 
 } // namespace
@@ -128,12 +137,7 @@ void split_work(shared_work* work, const std::function<void()>& first, const std
         return;
     }
     // Taken: the other thread runs it; meanwhile this one runs what that one offers.
-    while (!part.done) {
-        if (offered_part* other = take_offered(*work))
-            run_taken(*work, other, held);
-        else
-            work->changed.wait(held);
-    }
+    help_until(*work, held, [&part] { return part.done; });
     if (!error)
         error = part.error;
     held.unlock();
@@ -146,10 +150,5 @@ void help_until_done(shared_work& work)
     std::unique_lock<std::mutex> held(work.lock);
     --work.busy;
     work.changed.notify_all();
-    while (work.busy > 0) {
-        if (offered_part* other = take_offered(work))
-            run_taken(work, other, held);
-        else
-            work.changed.wait(held);
-    }
+    help_until(work, held, [&work] { return work.busy == 0; });
 }

@@ -2,10 +2,8 @@
 // computations, with a small stack and an error carried back across the join.
 #pragma once
 #include <condition_variable>
-#include <exception>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 // Runs there on a new thread while here runs on the calling thread, and returns
@@ -17,12 +15,7 @@ void both(const std::function<void()>& here, const std::function<void()>& there)
 // a thread with nothing else to do, or waiting for a part it offered, runs the
 // oldest part the other thread offered (the largest, in a recursion). Which thread
 // runs a part never changes what it computes.
-struct offered_part {
-    const std::function<void()>* run;
-    std::thread::id owner;
-    bool taken = false, done = false;
-    std::exception_ptr error;
-};
+struct offered_part;
 
 struct shared_work {
     std::mutex lock;

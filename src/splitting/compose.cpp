@@ -1,5 +1,6 @@
 #include "splitting/compose.h"
 
+#include <exception>
 #include <functional>
 #include <utility>
 #include <vector>
