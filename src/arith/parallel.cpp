@@ -1,5 +1,6 @@
 #include "arith/parallel.h"
 
+#include <bit>
 #include <cstring>
 #include <functional>
 
@@ -9,37 +10,76 @@
 
 namespace {
 
-// Calls take(at, part) for y cut into pieces of |x| limbs or fewer (at least one),
-// part = |x| times the piece that starts at limb at: the products are made one
-// after the other, each on both cores, x's transform made once for all, so that
-// the scratch is that of a product of x's size, not of the whole. x and y are not 0.
+// How a product of xn by yn limbs (xn <= yn) is cut: x into chunks, each
+// transformed once, and y into pieces, each multiplied by every chunk.
+struct cuts {
+    std::size_t chunk, piece;
+};
+
+// Of the cuts whose transforms stay within cap, the one that costs the fewest
+// transformed points (each chunk's once, then each piece's and its product's),
+// then the smallest pieces: lengths step by 4/3 or 3/2, so that a few more
+// pieces often fill their transforms better. A whole x leaves the most room in
+// its transforms, but a long one leaves so little that halves or thirds of it
+// cost fewer points, within a lower cap. When nothing fits, the shortest
+// transforms.
+cuts cuts_for(std::size_t xn, std::size_t yn, std::size_t cap)
+{
+    cuts best{xn, yn}, shortest{xn, yn};
+    std::size_t work = SIZE_MAX, shortest_length = SIZE_MAX;
+    for (std::size_t chunks = 1; chunks <= 4 && chunks <= xn; ++chunks) {
+        std::size_t chunk = (xn + chunks - 1) / chunks, least = yn / chunk > 1 ? yn / chunk : 1;
+        bool fits = false;
+        for (std::size_t p = least; p <= 4 * least && p <= least + 256 && p <= yn; ++p) {
+            std::size_t len = (yn + p - 1) / p, length = ntt_length(chunk, len);
+            std::size_t points = chunks * (2 * p + 1) * length;
+            if (length <= cap) {
+                fits = true;
+                if (points < work || (points == work && chunk == best.chunk)) {
+                    work = points;
+                    best = {chunk, len};
+                }
+            } else if (work == SIZE_MAX && length < shortest_length) {
+                shortest_length = length;
+                shortest = {chunk, len};
+            }
+            if (fits && p >= 2 * least)
+                break;
+        }
+    }
+    return work == SIZE_MAX ? shortest : best;
+}
+
+// Calls take(at, part) for x cut into chunks and y into pieces (cuts_for), part
+// = a chunk times a piece, at = the sum of their offsets in limbs: the products
+// are made one after the other, each on both cores, each chunk's transform made
+// once for all pieces, so that the scratch is that of a product within cap
+// points, not of the whole. x and y are not 0.
 void for_each_piece(const mpz_class& x, const mpz_class& y, std::size_t cap,
                     const std::function<void(std::size_t, mpz_srcptr)>& take)
 {
     std::size_t xn = mpz_size(x.get_mpz_t()), yn = mpz_size(y.get_mpz_t());
-    // Of the piece counts from yn / xn up, those whose transforms stay within cap,
-    // and of those the one that costs the fewest transformed points (x's once,
-    // then each piece's and its product's), then the smallest: lengths step by
-    // 4/3 or 3/2, so that a few more pieces often fill their transforms better.
-    // When none fits, the shortest transforms.
-    std::size_t least = yn / xn > 1 ? yn / xn : 1, piece = yn, work = SIZE_MAX, shortest = SIZE_MAX;
-    bool fits = false;
-    for (std::size_t p = least; p <= 4 * least && p <= least + 256 && p <= yn; ++p) {
-        std::size_t len = (yn + p - 1) / p, length = ntt_length(xn, len), points = (2 * p + 1) * length;
-        if (length <= cap && (!fits || points <= work)) {
-            fits = true;
-            work = points;
-            piece = len;
-        } else if (!fits && length <= shortest) {
-            shortest = length;
-            piece = len;
-        }
-        if (fits && p >= 2 * least)
-            break;
+    cuts c = cuts_for(xn, yn, cap);
+    if (c.chunk >= xn && c.piece >= yn) {
+        // Uncut: the plain product's scratch is a quarter smaller than that of
+        // a product by pieces.
+        mpz_class part;
+        multiply(part, x, y, 2);
+        take(0, part.get_mpz_t());
+        return;
     }
-    mpz_t x_view;
-    multiply_pieces(mpz_roinit_n(x_view, mpz_limbs_read(x.get_mpz_t()), static_cast<mp_size_t>(xn)), y.get_mpz_t(),
-                    piece, take);
+    const mp_limb_t* limbs = mpz_limbs_read(x.get_mpz_t());
+    for (std::size_t from = 0; from < xn; from += c.chunk) {
+        std::size_t len = from + c.chunk < xn ? c.chunk : xn - from;
+        while (len > 0 && limbs[from + len - 1] == 0)
+            --len;
+        // A chunk of zeros adds nothing.
+        if (len == 0)
+            continue;
+        mpz_t chunk_view;
+        multiply_pieces(mpz_roinit_n(chunk_view, limbs + from, static_cast<mp_size_t>(len)), y.get_mpz_t(), c.piece,
+                        [&take, from](std::size_t at, mpz_srcptr part) { take(from + at, part); });
+    }
 }
 
 // r <- x * y for |y| >= |x| > 0 in limbs, piece by piece; r is neither x nor y.
@@ -84,23 +124,63 @@ void multiply_on_two_threads(mpz_class& r, const mpz_class& x, const mpz_class& 
     r += lower;
 }
 
-void subtract_product(mpz_class& x, const mpz_class& y, const mpz_class& z, std::size_t cap)
+namespace {
+
+// x <- x + y z (negate: x - y z) in x's own limbs, the product by pieces.
+void accumulate(mpz_class& x, const mpz_class& y, const mpz_class& z, bool negate, std::size_t cap)
 {
-    if (sgn(y) == 0 || sgn(z) == 0)
+    int product_sign = sgn(y) * sgn(z) * (negate ? -1 : 1);
+    if (product_sign == 0)
         return;
+    int x_sign = sgn(x);
+    // The magnitudes add when the signs agree; otherwise |yz| is taken off |x|.
+    bool adding = x_sign == 0 || x_sign == product_sign;
     bool y_shorter = mpz_size(y.get_mpz_t()) <= mpz_size(z.get_mpz_t());
     std::size_t old = mpz_size(x.get_mpz_t()), yz = mpz_size(y.get_mpz_t()) + mpz_size(z.get_mpz_t());
-    // One limb more than either side, so that a negative result shows as one borrow.
+    // One limb more than either side: room for a sum's carry, or for a
+    // difference below zero to show as one borrow.
     std::size_t n = (old > yz ? old : yz) + 1;
     mp_limb_t* out = mpz_limbs_modify(x.get_mpz_t(), static_cast<mp_size_t>(n));
     std::memset(out + old, 0, (n - old) * sizeof(mp_limb_t));
     mp_limb_t borrow = 0;
-    for_each_piece(y_shorter ? y : z, y_shorter ? z : y, cap, [out, n, &borrow](std::size_t at, mpz_srcptr part) {
-        if (std::size_t pn = mpz_size(part))
-            borrow += mpn_sub(out + at, out + at, n - at, mpz_limbs_read(part), static_cast<mp_size_t>(pn));
+    for_each_piece(y_shorter ? y : z, y_shorter ? z : y, cap, [out, n, adding, &borrow](std::size_t at, mpz_srcptr part) {
+        if (std::size_t pn = mpz_size(part)) {
+            const mp_limb_t* limbs = mpz_limbs_read(part);
+            if (adding)
+                mpn_add(out + at, out + at, n - at, limbs, static_cast<mp_size_t>(pn));
+            else
+                borrow += mpn_sub(out + at, out + at, n - at, limbs, static_cast<mp_size_t>(pn));
+        }
     });
-    // The limbs hold x - yz modulo 2^(64 n), and |x - yz| < 2^(64 n - 64).
+    // The limbs hold |x| -+ |yz| modulo 2^(64 n), whose magnitude is below
+    // 2^(64 n - 64): a borrow means that |yz| was the larger.
     if (borrow)
         mpn_neg(out, out, static_cast<mp_size_t>(n));
-    mpz_limbs_finish(x.get_mpz_t(), borrow ? -static_cast<mp_size_t>(n) : static_cast<mp_size_t>(n));
+    int sign = adding ? product_sign : borrow ? product_sign : x_sign;
+    mpz_limbs_finish(x.get_mpz_t(), sign * static_cast<mp_size_t>(n));
+}
+
+} // namespace
+
+void add_product(mpz_class& x, const mpz_class& y, const mpz_class& z, std::size_t cap)
+{
+    accumulate(x, y, z, false, cap);
+}
+
+void subtract_product(mpz_class& x, const mpz_class& y, const mpz_class& z, std::size_t cap)
+{
+    accumulate(x, y, z, true, cap);
+}
+
+void power_of_ten(mpz_class& r, unsigned long n)
+{
+    // 10^n = 5^n 2^n: 5^n from its exponent's top bit down, a squaring a bit, a
+    // product by 5 for each one.
+    r = 1;
+    for (int bit = n ? std::bit_width(n) - 1 : -1; bit >= 0; --bit) {
+        multiply(r, r, r, 2);
+        if ((n >> bit) & 1)
+            r *= 5;
+    }
+    r <<= n;
 }

@@ -5,11 +5,16 @@
 #include <cstdint>
 
 // r <- x * y, the product cut in two along y, or for large operands cut in pieces
-// of the shorter's size or less, made one after the other on both cores, each
+// of the shorter's size or less (and the shorter too, within a low cap), made one after the other on both cores, each
 // with a transform of at most cap points; r is neither x nor y.
 void multiply_on_two_threads(mpz_class& r, const mpz_class& x, const mpz_class& y, std::size_t cap = SIZE_MAX);
 
-// x <- x - y * z for x, y, z >= 0, in x's own limbs: the longer of y and z is cut
-// into pieces of the shorter's size or less, whose products are made one by one
-// on both cores, each within cap transform points, and subtracted.
+// x <- x + y * z, in x's own limbs: the longer of y and z is cut into pieces
+// of the shorter's size or less (the shorter too, when its own transform would
+// pass cap points), whose products are made one by one on both cores and added.
+void add_product(mpz_class& x, const mpz_class& y, const mpz_class& z, std::size_t cap = SIZE_MAX);
+// x <- x - y * z, the same way.
 void subtract_product(mpz_class& x, const mpz_class& y, const mpz_class& z, std::size_t cap = SIZE_MAX);
+
+// r <- 10^n, its large squarings on both cores.
+void power_of_ten(mpz_class& r, unsigned long n);

@@ -33,24 +33,48 @@ TEST(Parallel, SplitProductsMatchGmp)
             multiply_on_two_threads(r, p, q, cap);
             EXPECT_EQ(r, p * q) << mpz_size(p.get_mpz_t()) << " by " << mpz_size(q.get_mpz_t()) << " limbs";
         }
+    // Bounds below the shorter factor's own transform: that factor is cut too,
+    // here one with a long run of zero limbs, so that some of its cuts are zero.
+    const mpz_class gap = (rng.get_z_bits(20000 * 64) << (50000 * 64)) + rng.get_z_bits(20000 * 64);
+    for (std::size_t cap : {ntt_length(40000, 20000), ntt_length(20000, 20000), ntt_length(17500, 10000)}) {
+        mpz_class r;
+        multiply_on_two_threads(r, gap, -y, cap);
+        EXPECT_EQ(r, gap * -y) << "within " << cap << " points";
+    }
 }
 
-TEST(Parallel, ProductsSubtractedInPlaceMatchGmp)
+TEST(Parallel, ProductsAddedInPlaceMatchGmp)
 {
     gmp_randclass rng(gmp_randinit_default);
     rng.seed(77);
     const mpz_class y = rng.get_z_bits(3000 * 64), z = rng.get_z_bits(10000 * 64), ones = (mpz_class(1) << 64000) - 1;
     // Results above, at and below zero (a borrow out of every limb), shorter and
-    // longer x than the product, factors of one piece or of several, and zero.
+    // longer x than the product, factors of one piece or of several, and zero;
+    // each with every sign of x and of the product.
     for (const auto& [x, a, b] : std::vector<std::tuple<mpz_class, mpz_class, mpz_class>>{
              {y * z + 1, y, z}, {y * z, z, y}, {y * z - 1, y, z}, {mpz_class(0), y, z}, {mpz_class(5), ones, ones},
              {ones * ones + ones, ones, ones}, {rng.get_z_bits(20000 * 64), z, y}, {y, mpz_class(0), z},
-             {mpz_class(1) << 900000, mpz_class(3), z}}) {
-        mpz_class r = x, capped = x;
-        subtract_product(r, a, b);
-        subtract_product(capped, a, b, ntt_length(3000, 1000));
-        EXPECT_TRUE(r == x - a * b && capped == r)
-            << mpz_size(a.get_mpz_t()) << " by " << mpz_size(b.get_mpz_t()) << " limbs";
+             {mpz_class(1) << 900000, mpz_class(3), z}})
+        for (int x_sign : {1, -1})
+            for (int b_sign : {1, -1}) {
+                const mpz_class start = x_sign * x, factor = b_sign * b;
+                mpz_class minus = start, capped = start, plus = start;
+                subtract_product(minus, a, factor);
+                subtract_product(capped, a, factor, ntt_length(3000, 1000));
+                add_product(plus, factor, a, ntt_length(1000, 1000));
+                EXPECT_TRUE(minus == start - a * factor && capped == minus && plus == start + a * factor)
+                    << mpz_size(a.get_mpz_t()) << " by " << mpz_size(b.get_mpz_t()) << " limbs, signs " << x_sign
+                    << " " << b_sign;
+            }
+}
+
+TEST(Parallel, PowersOfTenMatchGmp)
+{
+    for (unsigned long n : {0ul, 1ul, 2ul, 63ul, 64ul, 1000ul, 65537ul, 1000000ul}) {
+        mpz_class r, expected;
+        power_of_ten(r, n);
+        mpz_ui_pow_ui(expected.get_mpz_t(), 10, n);
+        EXPECT_EQ(r, expected) << n;
     }
 }
 
