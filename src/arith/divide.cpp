@@ -1,5 +1,7 @@
 #include "arith/divide.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 
 #include "arith/mul.h"
@@ -113,6 +115,9 @@ void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d, std::size_t
     long cut = shift + static_cast<long>(kk - guard_bits);
     {
         mpz_class v = approximate_reciprocal(scaled(d, shift), kk, 2);
+        // Newton's smaller steps left free pages in the heap, which would add to
+        // the scratch of the two largest products.
+        malloc_trim(0);
         multiply_on_two_threads(q, scaled(x, cut), v, cap);
     }
     mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), kk + guard_bits);

@@ -1,5 +1,7 @@
 #include "splitting/affine.h"
 
+#include <functional>
+
 #include "arith/mul.h"
 #include "arith/parallel.h"
 #include "common/threads.h"
@@ -13,31 +15,6 @@ affine& affine::operator=(affine&& other) noexcept
 }
 
 namespace {
-
-// r <- x * y on up to threads threads, on two within cap transform points; r may be x.
-void product(mpz_class& r, const mpz_class& x, const mpz_class& y, unsigned threads, std::size_t cap)
-{
-    if (threads < 2) {
-        multiply(r, x, y);
-        return;
-    }
-    mpz_class t;
-    multiply_on_two_threads(t, x, y, cap);
-    r.swap(t);
-}
-
-// P <- P o Q in four steps, each product on up to threads threads.
-void compose_in_place(affine& P, const affine& Q, unsigned threads, std::size_t cap = SIZE_MAX)
-{
-    product(P.a, P.a, Q.c, threads, cap);
-    {
-        mpz_class t;
-        product(t, P.b, Q.a, threads, cap);
-        P.a += t;
-    }
-    product(P.b, P.b, Q.b, threads, cap);
-    product(P.c, P.c, Q.c, threads, cap);
-}
 
 // P <- P o Q in two sides, a and then b and c, given to run_sides (both, or
 // split_work). Both sides read P.b: the new b is held apart until the first side
@@ -65,16 +42,46 @@ void compose_sides(affine& P, const affine& Q, Run run_sides)
 
 void affine::compose(const affine& other)
 {
-    compose_in_place(*this, other, 1);
+    multiply(a, a, other.c);
+    mpz_class t;
+    multiply(t, b, other.a);
+    a += t;
+    multiply(b, b, other.b);
+    multiply(c, c, other.c);
 }
 
-void compose_on_two_threads(affine& P, const affine& Q, std::size_t cap)
+void compose_on_two_threads(affine& P, affine&& Q, std::size_t cap)
 {
-    if (mpz_size(Q.c.get_mpz_t()) >= one_at_a_time_limbs && mpz_size(P.b.get_mpz_t()) >= one_at_a_time_limbs) {
-        compose_in_place(P, Q, 2, cap);
+    if (mpz_size(Q.c.get_mpz_t()) < one_at_a_time_limbs || mpz_size(P.b.get_mpz_t()) < one_at_a_time_limbs) {
+        compose_sides(P, Q, both);
+        Q = affine();
         return;
     }
-    compose_sides(P, Q, both);
+    compose_fetching(P, [&Q](mpz_class& x, char member) { x.swap(member == 'a' ? Q.a : member == 'b' ? Q.b : Q.c); },
+                     cap);
+}
+
+void compose_fetching(affine& P, const std::function<void(mpz_class&, char)>& fetch, std::size_t cap)
+{
+    // These are the largest maps of a run: one product at a time, in the order
+    // that lets each old member of P, and each member of Q, go as soon as it has
+    // been used, and P.b Q.a added into the new a in place.
+    auto release = [](mpz_class& x) { mpz_class().swap(x); };
+    mpz_class q, r;
+    fetch(q, 'c');
+    multiply_on_two_threads(r, P.a, q, cap);
+    P.a.swap(r);
+    release(r);
+    multiply_on_two_threads(r, P.c, q, cap);
+    P.c.swap(r);
+    release(r);
+    release(q);
+    fetch(q, 'a');
+    add_product(P.a, P.b, q, cap);
+    release(q);
+    fetch(q, 'b');
+    multiply_on_two_threads(r, P.b, q, cap);
+    P.b.swap(r);
 }
 
 void compose_shared(affine& P, const affine& Q, shared_work* work)

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 struct shared_work;
@@ -41,8 +42,14 @@ public:
 };
 
 // P <- P o Q, the same triple as P.compose(Q), its four products on two threads,
-// the large ones each on both with transforms of at most cap points; Q is not P.
-void compose_on_two_threads(affine& P, const affine& Q, std::size_t cap = SIZE_MAX);
+// the large ones each on both with transforms of at most cap points, and each of
+// Q's members freed once used (Q is left (0, 0, 0)); Q is not P.
+void compose_on_two_threads(affine& P, affine&& Q, std::size_t cap = SIZE_MAX);
+
+// P <- P o Q for Q whose members fetch(x, 'a'), 'b' and 'c' put in x, each when
+// its products come: one product at a time on both cores within cap transform
+// points, each of P's old members and of Q's freed after its last use.
+void compose_fetching(affine& P, const std::function<void(mpz_class&, char)>& fetch, std::size_t cap);
 
 // P <- P o Q, the same triple as P.compose(Q), its products for b and c offered to
 // the other thread of work (split_work); Q is not P.

@@ -92,8 +92,7 @@ void spread(affine& res, term_function* fn, unsigned long lo, unsigned long hi, 
                 maps[j * step + half] = affine();
             });
         } else {
-            compose_on_two_threads(maps[0], maps[half]);
-            maps[half] = affine();
+            compose_on_two_threads(maps[0], std::move(maps[half]));
         }
     }
     res = std::move(maps[0]);

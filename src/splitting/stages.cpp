@@ -7,9 +7,10 @@
 #include <sstream>
 
 #include "arith/mul.h"
+#include "arith/parallel.h"
 #include "common/clock.h"
 #include "common/globals.h"
-#include "common/threads.h"
+#include "persistence/binfile.h"
 #include "series/shape.h"
 #include "splitting/compose.h"
 #include "splitting/progress.h"
@@ -66,9 +67,20 @@ affine g(unsigned long m)
     malloc_trim(0);
     mallopt(M_TRIM_THRESHOLD, 8 << 20);
     affine A1(stage_prefix(1), "pi/" + stage_prefix(1), &first);
-    affine A2(stage_prefix(2), "pi/" + stage_prefix(2), &second);
-    std::size_t cap = largest_transform();
-    both([&] { compose_on_two_threads(A1, A2, cap); }, [] { mpz_ui_pow_ui(dixExpN.get_mpz_t(), 10, N); });
+    // The second stage's members are read only when their products come, so
+    // that the run's largest integers are never all held at once.
+    std::string second_prefix = stage_prefix(2);
+    compose_fetching(
+        A1,
+        [&](mpz_class& x, char member) {
+            std::string suffix = std::string("_") + member;
+            bigint_from_binfile(x, second_prefix + suffix, "pi/" + second_prefix + suffix,
+                                &second[static_cast<std::size_t>(member - 'a')]);
+        },
+        largest_transform());
+    // After the composition, not beside it: its scratch would add to the
+    // composition's, at the run's peak.
+    power_of_ten(dixExpN, N);
     print_duration(t0);
     return A1;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "arith/ntt.h"
+
 namespace {
 
 TEST(Affine, ReductionAndCompositionOnTwoThreads)
@@ -19,14 +21,17 @@ TEST(Affine, ReductionAndCompositionOnTwoThreads)
     }
     gmp_randclass rng(gmp_randinit_default);
     rng.seed(20261207);
-    // Sizes from a limb to the FFT range of GMP's products, equal and lopsided.
-    for (unsigned long bits : {1ul, 3000ul, 600000ul}) {
+    // Sizes from a limb to the FFT range of GMP's products, equal and lopsided,
+    // and maps large enough to be composed one product at a time, within a bound
+    // on transforms that cuts every factor.
+    for (unsigned long bits : {1ul, 3000ul, 600000ul, 4500000ul}) {
         affine q = make(rng.get_z_bits(bits) - rng.get_z_bits(bits), -rng.get_z_bits(bits) - 1, rng.get_z_bits(bits));
         affine plain = make(7, -rng.get_z_bits(2 * bits), 3), split = make(plain.a, plain.b, plain.c);
         plain.compose(q);
-        compose_on_two_threads(split, q);
+        EXPECT_EQ(plain.a, 7 * q.c + plain.b / q.b * q.a);
+        compose_on_two_threads(split, std::move(q), bits > 4000000 ? ntt_length(30000, 30000) : SIZE_MAX);
         EXPECT_TRUE(split.a == plain.a && split.b == plain.b && split.c == plain.c) << bits;
-        EXPECT_EQ(plain.a, 7 * q.c + split.b / q.b * q.a);
+        EXPECT_TRUE(q.a == 0 && q.b == 0 && q.c == 0);
     }
 }
 
