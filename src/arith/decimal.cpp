@@ -69,8 +69,11 @@ std::string decimal_string(const mpz_class& x, size_t split_digits)
     s.reserve(sign + width);
     advise_huge_pages(s.data(), sign + width);
     s.resize(sign + width, '-');
-    mpz_class magnitude = abs(x);
-    write_digits(s.data() + sign, magnitude, leaf, levels, powers, 2, 2);
+    // A copy only for a negative x.
+    mpz_class negated;
+    if (sign)
+        negated = -x;
+    write_digits(s.data() + sign, sign ? negated : x, leaf, levels, powers, 2, 2);
     // Past the sign, the zeros that lead the padded width.
     std::size_t first = sign;
     while (first + 1 < s.size() && s[first] == '0')

@@ -79,9 +79,16 @@ divisor prepare_divisor(const mpz_class& d, mp_bitcnt_t quotient_bits, unsigned 
 
 void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d, unsigned threads)
 {
-    // x / d = x' / d' with both scaled by 2^-shift, and x' < 2^(2 kk).
-    multiply(q, scaled(x, d.shift), d.v, threads);
-    mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), 2 * d.kk);
+    // x / d = x' / d' with both scaled by 2^-shift, and x' < 2^(2 kk). Scaled
+    // up, x' v / 2^(2 kk) is x v / 2^(2 kk + shift), the same floor without a
+    // copy of x.
+    if (d.shift <= 0) {
+        multiply(q, x, d.v, threads);
+        mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), static_cast<mp_bitcnt_t>(2 * static_cast<long>(d.kk) + d.shift));
+    } else {
+        multiply(q, scaled(x, d.shift), d.v, threads);
+        mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), 2 * d.kk);
+    }
     multiply(r, q, d.d, threads);
     mpz_sub(r.get_mpz_t(), x.get_mpz_t(), r.get_mpz_t());
     // The estimate is within a few units: the remainder makes it exact.
@@ -118,9 +125,16 @@ void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d, std::size_t
         // Newton's smaller steps left free pages in the heap, which would add to
         // the scratch of the two largest products.
         malloc_trim(0);
-        multiply_on_two_threads(q, scaled(x, cut), v, cap);
+        // x's limbs from the one that holds bit cut, read in place: the bits
+        // of that limb below cut only sharpen the estimate.
+        std::size_t skipped = static_cast<std::size_t>(cut) / GMP_NUMB_BITS;
+        mpz_t top_view;
+        mpz_srcptr top = mpz_roinit_n(top_view, mpz_limbs_read(x.get_mpz_t()) + skipped,
+                                      static_cast<mp_size_t>(mpz_size(x.get_mpz_t()) - skipped));
+        multiply_on_two_threads(q, top, v.get_mpz_t(), cap);
     }
-    mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), kk + guard_bits);
+    mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(),
+                    kk + guard_bits + static_cast<mp_bitcnt_t>(cut) % GMP_NUMB_BITS);
     subtract_product(x, q, d, cap);
     // The estimate is within a few units: the remainder makes it exact.
     while (sgn(x) < 0) {

@@ -55,20 +55,20 @@ cuts cuts_for(std::size_t xn, std::size_t yn, std::size_t cap)
 // are made one after the other, each on both cores, each chunk's transform made
 // once for all pieces, so that the scratch is that of a product within cap
 // points, not of the whole. x and y are not 0.
-void for_each_piece(const mpz_class& x, const mpz_class& y, std::size_t cap,
+void for_each_piece(mpz_srcptr x, mpz_srcptr y, std::size_t cap,
                     const std::function<void(std::size_t, mpz_srcptr)>& take)
 {
-    std::size_t xn = mpz_size(x.get_mpz_t()), yn = mpz_size(y.get_mpz_t());
+    std::size_t xn = mpz_size(x), yn = mpz_size(y);
     cuts c = cuts_for(xn, yn, cap);
     if (c.chunk >= xn && c.piece >= yn) {
         // Uncut: the plain product's scratch is a quarter smaller than that of
         // a product by pieces.
         mpz_class part;
-        multiply(part, x, y, 2);
+        multiply(part.get_mpz_t(), x, y, 2);
         take(0, part.get_mpz_t());
         return;
     }
-    const mp_limb_t* limbs = mpz_limbs_read(x.get_mpz_t());
+    const mp_limb_t* limbs = mpz_limbs_read(x);
     for (std::size_t from = 0; from < xn; from += c.chunk) {
         std::size_t len = from + c.chunk < xn ? c.chunk : xn - from;
         while (len > 0 && limbs[from + len - 1] == 0)
@@ -77,49 +77,48 @@ void for_each_piece(const mpz_class& x, const mpz_class& y, std::size_t cap,
         if (len == 0)
             continue;
         mpz_t chunk_view;
-        multiply_pieces(mpz_roinit_n(chunk_view, limbs + from, static_cast<mp_size_t>(len)), y.get_mpz_t(), c.piece,
+        multiply_pieces(mpz_roinit_n(chunk_view, limbs + from, static_cast<mp_size_t>(len)), y, c.piece,
                         [&take, from](std::size_t at, mpz_srcptr part) { take(from + at, part); });
     }
 }
 
 // r <- x * y for |y| >= |x| > 0 in limbs, piece by piece; r is neither x nor y.
-void multiply_by_pieces(mpz_class& r, const mpz_class& x, const mpz_class& y, std::size_t cap)
+void multiply_by_pieces(mpz_class& r, mpz_srcptr x, mpz_srcptr y, std::size_t cap)
 {
-    std::size_t n = mpz_size(x.get_mpz_t()) + mpz_size(y.get_mpz_t());
+    std::size_t n = mpz_size(x) + mpz_size(y);
     mp_limb_t* out = mpz_limbs_write(r.get_mpz_t(), static_cast<mp_size_t>(n));
     std::memset(out, 0, n * sizeof(mp_limb_t));
     for_each_piece(x, y, cap, [out, n](std::size_t at, mpz_srcptr part) {
         if (std::size_t pn = mpz_size(part))
             mpn_add(out + at, out + at, n - at, mpz_limbs_read(part), static_cast<mp_size_t>(pn));
     });
-    mpz_limbs_finish(r.get_mpz_t(), mpz_sgn(x.get_mpz_t()) * mpz_sgn(y.get_mpz_t()) * static_cast<mp_size_t>(n));
+    mpz_limbs_finish(r.get_mpz_t(), mpz_sgn(x) * mpz_sgn(y) * static_cast<mp_size_t>(n));
 }
 
 } // namespace
 
-void multiply_on_two_threads(mpz_class& r, const mpz_class& x, const mpz_class& y, std::size_t cap)
+void multiply_on_two_threads(mpz_class& r, mpz_srcptr x, mpz_srcptr y, std::size_t cap)
 {
-    std::size_t xn = mpz_size(x.get_mpz_t()), yn = mpz_size(y.get_mpz_t());
+    std::size_t xn = mpz_size(x), yn = mpz_size(y);
     if (xn >= one_at_a_time_limbs && yn >= one_at_a_time_limbs) {
         // Unbalanced, or too long for one transform: the longer factor in pieces.
         bool x_shorter = xn <= yn;
         if (2 * (x_shorter ? xn : yn) <= (x_shorter ? yn : xn) || ntt_length(xn, yn) > cap)
             multiply_by_pieces(r, x_shorter ? x : y, x_shorter ? y : x, cap);
         else
-            multiply(r, x, y, 2);
+            multiply(r.get_mpz_t(), x, y, 2);
         return;
     }
     // y = high * 2^(half limbs) + low, both parts read in place from y's limbs.
-    mp_size_t n = static_cast<mp_size_t>(mpz_size(y.get_mpz_t()));
+    mp_size_t n = static_cast<mp_size_t>(mpz_size(y));
     mp_size_t half = n / 2;
-    int sign = mpz_sgn(y.get_mpz_t());
-    const mp_limb_t* limbs = mpz_limbs_read(y.get_mpz_t());
+    int sign = mpz_sgn(y);
+    const mp_limb_t* limbs = mpz_limbs_read(y);
     mpz_t low_view, high_view;
     mpz_srcptr low = mpz_roinit_n(low_view, limbs, sign * half);
     mpz_srcptr high = mpz_roinit_n(high_view, limbs + half, sign * (n - half));
     mpz_class lower;
-    both([&] { multiply(r.get_mpz_t(), x.get_mpz_t(), high); },
-         [&] { multiply(lower.get_mpz_t(), x.get_mpz_t(), low); });
+    both([&] { multiply(r.get_mpz_t(), x, high); }, [&] { multiply(lower.get_mpz_t(), x, low); });
     mpz_mul_2exp(r.get_mpz_t(), r.get_mpz_t(), static_cast<mp_bitcnt_t>(half) * GMP_NUMB_BITS);
     r += lower;
 }
@@ -127,16 +126,16 @@ void multiply_on_two_threads(mpz_class& r, const mpz_class& x, const mpz_class& 
 namespace {
 
 // x <- x + y z (negate: x - y z) in x's own limbs, the product by pieces.
-void accumulate(mpz_class& x, const mpz_class& y, const mpz_class& z, bool negate, std::size_t cap)
+void accumulate(mpz_class& x, mpz_srcptr y, mpz_srcptr z, bool negate, std::size_t cap)
 {
-    int product_sign = sgn(y) * sgn(z) * (negate ? -1 : 1);
+    int product_sign = mpz_sgn(y) * mpz_sgn(z) * (negate ? -1 : 1);
     if (product_sign == 0)
         return;
     int x_sign = sgn(x);
     // The magnitudes add when the signs agree; otherwise |yz| is taken off |x|.
     bool adding = x_sign == 0 || x_sign == product_sign;
-    bool y_shorter = mpz_size(y.get_mpz_t()) <= mpz_size(z.get_mpz_t());
-    std::size_t old = mpz_size(x.get_mpz_t()), yz = mpz_size(y.get_mpz_t()) + mpz_size(z.get_mpz_t());
+    bool y_shorter = mpz_size(y) <= mpz_size(z);
+    std::size_t old = mpz_size(x.get_mpz_t()), yz = mpz_size(y) + mpz_size(z);
     // One limb more than either side: room for a sum's carry, or for a
     // difference below zero to show as one borrow.
     std::size_t n = (old > yz ? old : yz) + 1;
@@ -162,12 +161,12 @@ void accumulate(mpz_class& x, const mpz_class& y, const mpz_class& z, bool negat
 
 } // namespace
 
-void add_product(mpz_class& x, const mpz_class& y, const mpz_class& z, std::size_t cap)
+void add_product(mpz_class& x, mpz_srcptr y, mpz_srcptr z, std::size_t cap)
 {
     accumulate(x, y, z, false, cap);
 }
 
-void subtract_product(mpz_class& x, const mpz_class& y, const mpz_class& z, std::size_t cap)
+void subtract_product(mpz_class& x, mpz_srcptr y, mpz_srcptr z, std::size_t cap)
 {
     accumulate(x, y, z, true, cap);
 }

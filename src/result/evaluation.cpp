@@ -31,18 +31,18 @@ mpf_class unreduced_quotient(mpz_class& numerator, mpz_class& denominator)
     return r;
 }
 
-bool next_sum_agrees(mpz_class& R, const mpz_class& D, const mpz_class& power, const mpz_class& next,
+bool next_sum_agrees(mpz_class& R, const mpz_class& D, const mpz_class& power, const next_term& next,
                      std::size_t cap)
 {
     // (X + Y) / D = T + (R + Y) / D: the two truncations agree when 0 <= R + Y < D.
     if (sgn(R) < 0 || R >= D)
         return false;
-    int sign = sgn(power) * sgn(next);
+    int sign = sgn(power) * next.sign;
     if (sign == 0)
         return true;
     // |Y| < 2^y_bits, and a room of k bits is at least 2^(k - 1): a Y below
     // 2^(k - 1) cannot cross it. The room is R below, D - R above.
-    mp_bitcnt_t y_bits = mpz_sizeinbase(power.get_mpz_t(), 2) + mpz_sizeinbase(next.get_mpz_t(), 2);
+    mp_bitcnt_t y_bits = mpz_sizeinbase(power.get_mpz_t(), 2) + next.bits;
     if (sign > 0)
         R -= D;
     bool inside = sgn(R) != 0 && y_bits < mpz_sizeinbase(R.get_mpz_t(), 2);
@@ -51,7 +51,7 @@ bool next_sum_agrees(mpz_class& R, const mpz_class& D, const mpz_class& power, c
     if (inside)
         return true;
     mpz_class Y;
-    multiply_on_two_threads(Y, power, next, cap);
+    multiply_on_two_threads(Y, power, next.make(), cap);
     R += Y;
     return sgn(R) >= 0 && R < D;
 }
@@ -60,6 +60,12 @@ namespace {
 
 // The digits are printed on the console up to this count.
 constexpr unsigned long echoed_decimals = 1000000;
+
+// The first term left out by a sum of m terms whose map has this b.
+mpz_class first_left_out(const mpz_class& b, unsigned long m)
+{
+    return a(mpz_class(m + 1)) * b;
+}
 
 // Frees the digits of x at once; x is 0 after.
 void release(mpz_class& x)
@@ -75,7 +81,12 @@ void release(mpz_class& x)
 struct last_phase {
     unsigned long m;
     affine A;
-    mpz_class power, next, D, X, T;
+    // The stages' files, from which the first term left out can be formed again.
+    stage_digests stages;
+    mpz_class power, D, X, T;
+    // Formed for the error bound, then let go: only its sign and size are kept.
+    mpz_class next;
+    next_term left_out;
     bool exact = false;
     // The bound on the products' transforms.
     std::size_t cap = SIZE_MAX;
@@ -106,7 +117,7 @@ void precision(last_phase& r)
 {
     phase(r, "\nprécision...", "terme suivant et dénominateur", [&r] {
         both([&r] {
-            r.next = a(mpz_class(r.m + 1)) * r.A.b;
+            r.next = first_left_out(r.A.b, r.m);
             release(r.A.b);
         }, [&r] {
             r.D = c0(k0) * r.A.c;
@@ -116,6 +127,12 @@ void precision(last_phase& r)
         mpf_class bound = unreduced_quotient(r.next, r.D);
         std::cout << "nombre de termes de la somme partielle = " << r.m << std::endl;
         std::cout << "incertitude = " << std::scientific << bound << std::endl;
+        // The check seldom needs more than its size: it is formed again from the
+        // stages' files if it does.
+        r.left_out.sign = sgn(r.next);
+        r.left_out.bits = mpz_sizeinbase(r.next.get_mpz_t(), 2);
+        r.left_out.make = [&r] { return first_left_out(composed_b(r.stages, r.cap), r.m); };
+        release(r.next);
     }, "");
 }
 
@@ -125,14 +142,16 @@ void approximation(last_phase& r, double start)
 {
     std::string heading = "valeur approchée de pi par défaut avec " + std::to_string(N) + " décimales...";
     phase(r, heading, "produit par 10^N", [&r] {
+        // The precision's products on two threads left free pages in both
+        // heaps: they go back before the scratch of the largest products.
+        malloc_trim(0);
         multiply_on_two_threads(r.X, r.power, r.A.a, r.cap);
         release(r.A.a);
         r.step = "quotient et reste";
         // X is left holding the remainder X - T D.
         divide_in_place(r.T, r.X, r.D, r.cap);
         r.step = "vérification par la somme suivante";
-        r.exact = next_sum_agrees(r.X, r.D, r.power, r.next, r.cap);
-        release(r.next);
+        r.exact = next_sum_agrees(r.X, r.D, r.power, r.left_out, r.cap);
         release(r.power);
         release(r.X);
         release(r.D);
@@ -149,6 +168,8 @@ void binary_recording(last_phase& r, const std::string& name, double start)
 void decimal_recording(last_phase& r, const std::string& name, double start)
 {
     phase(r, "\nenregistrement décimal...", "conversion décimale", [&] {
+        // The same for the division's own smaller blocks.
+        malloc_trim(0);
         std::string s = decimal_string(r.T);
         if (N <= echoed_decimals) {
             std::cout.write(s.data(), 1) << '.';
@@ -167,7 +188,7 @@ void pi()
     double start = secondes();
     last_phase r;
     r.m = term_count(N);
-    r.A = g(r.m);
+    r.A = g(r.m, &r.stages);
     // Taken from g's global so that its digits go as soon as the products are made.
     r.power.swap(dixExpN);
     r.cap = largest_transform();

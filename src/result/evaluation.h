@@ -5,19 +5,28 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 // numerator / denominator as a float of default precision, the fraction taken as it
 // is; both are lent to the quotient and given back unchanged. The run's error bound
 // is a(m+1) * A.b / (c0(63) * A.c), the first term left out.
 mpf_class unreduced_quotient(mpz_class& numerator, mpz_class& denominator);
 
+// The first term left out, as the check needs it: its sign and size in bits,
+// and the means to form it, only when its size cannot decide.
+struct next_term {
+    int sign = 0;
+    mp_bitcnt_t bits = 0;
+    std::function<mpz_class()> make;
+};
+
 // Whether floor((X + Y) / D) = T for Y = power * next, given R = X - T*D for
 // D > 0 and T meant as floor(X / D): the answer is 0 <= R < D and
 // 0 <= R + Y < D, so that a T that is not floor(X / D) is refused too. Y is
-// formed (its products within cap transform points) only when the sizes of its
-// factors cannot show that it moves R by less than R's room on that side.
-// R is used up.
-bool next_sum_agrees(mpz_class& R, const mpz_class& D, const mpz_class& power, const mpz_class& next,
+// formed (next.make() called, the products within cap transform points) only
+// when the sizes of its factors cannot show that it moves R by less than R's
+// room on that side. R is used up.
+bool next_sum_agrees(mpz_class& R, const mpz_class& D, const mpz_class& power, const next_term& next,
                      std::size_t cap = SIZE_MAX);
 
 // Computes and stores the first N decimals of pi, reporting every phase on

@@ -28,6 +28,14 @@ std::string stage_prefix(int k)
     return prefix.str();
 }
 
+// x <- member ('a', 'b' or 'c') of stage k's map, read back from its file and
+// checked against the stage's digest.
+void read_member(int k, char member, const map_digest& digest, mpz_class& x)
+{
+    std::string name = stage_prefix(k) + "_" + member;
+    bigint_from_binfile(x, name, "pi/" + name, &digest[static_cast<std::size_t>(member - 'a')]);
+}
+
 } // namespace
 
 map_digest etape(int k, unsigned long m)
@@ -51,12 +59,11 @@ std::size_t largest_transform()
     return transform_cap(static_cast<std::size_t>(static_cast<double>(N) * std::log2(10.0) / 64) + 1);
 }
 
-affine g(unsigned long m)
+affine g(unsigned long m, stage_digests* digests)
 {
     std::cout << "composée affine en deux étapes enregistrées:" << std::endl;
     // The files are read back as they were written, or not at all.
-    map_digest first = etape(1, m);
-    map_digest second = etape(2, m);
+    stage_digests stages = {etape(1, m), etape(2, m)};
     std::cout << "composition des deux étapes..." << std::endl;
     double t0 = secondes();
     // The stages' many smaller integers left holes in the heap: their pages go
@@ -66,21 +73,25 @@ affine g(unsigned long m)
     // faults), 16 MiB or more left holes that raised the peak by a tenth.
     malloc_trim(0);
     mallopt(M_TRIM_THRESHOLD, 8 << 20);
-    affine A1(stage_prefix(1), "pi/" + stage_prefix(1), &first);
+    affine A1(stage_prefix(1), "pi/" + stage_prefix(1), &stages[0]);
     // The second stage's members are read only when their products come, so
     // that the run's largest integers are never all held at once.
-    std::string second_prefix = stage_prefix(2);
     compose_fetching(
-        A1,
-        [&](mpz_class& x, char member) {
-            std::string suffix = std::string("_") + member;
-            bigint_from_binfile(x, second_prefix + suffix, "pi/" + second_prefix + suffix,
-                                &second[static_cast<std::size_t>(member - 'a')]);
-        },
-        largest_transform());
+        A1, [&stages](mpz_class& x, char member) { read_member(2, member, stages[1], x); }, largest_transform());
     // After the composition, not beside it: its scratch would add to the
     // composition's, at the run's peak.
     power_of_ten(dixExpN, N);
     print_duration(t0);
+    if (digests)
+        *digests = stages;
     return A1;
+}
+
+mpz_class composed_b(const stage_digests& digests, std::size_t cap)
+{
+    mpz_class b1, b2, b;
+    read_member(1, 'b', digests[0], b1);
+    read_member(2, 'b', digests[1], b2);
+    multiply_on_two_threads(b, b1, b2, cap);
+    return b;
 }

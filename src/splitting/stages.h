@@ -1,9 +1,11 @@
 // The map of all terms 0..m in two stages, each checkpointed to three files and
-// read back for the final composition, beside the power 10^N on a second thread.
+// read back for the final composition, then the power 10^N.
 #pragma once
 #include <gmpxx.h>
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 
 #include "splitting/affine.h"
 
@@ -19,5 +21,13 @@ map_digest etape(int k, unsigned long m);
 // composition's and the last phase's: set by 10^N's size.
 std::size_t largest_transform();
 
-// f(0) o ... o f(m), unreduced, for m >= 2; sets dixExpN to 10^N.
-affine g(unsigned long m);
+// The digests of the two stages' files, as g wrote them.
+using stage_digests = std::array<map_digest, 2>;
+
+// f(0) o ... o f(m), unreduced, for m >= 2; sets dixExpN to 10^N and, when
+// digests is given, the stages' digests.
+affine g(unsigned long m, stage_digests* digests = nullptr);
+
+// The b of g's map once more: the product of the stages' b, read back from their
+// files (checked against digests), within cap transform points.
+mpz_class composed_b(const stage_digests& digests, std::size_t cap = SIZE_MAX);

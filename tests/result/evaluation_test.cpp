@@ -4,6 +4,16 @@
 
 namespace {
 
+// next as the check takes it, counting the times it is formed.
+next_term term(const mpz_class& next, int* formed = nullptr)
+{
+    return {sgn(next), mpz_sizeinbase(next.get_mpz_t(), 2), [next, formed] {
+                if (formed)
+                    ++*formed;
+                return next;
+            }};
+}
+
 TEST(Evaluation, CheckIsTheComparisonOfTheTwoTruncations)
 {
     // X/D and (X+Y)/D at the edges R + Y = 0, D - 1 and D, with T the quotient or
@@ -17,7 +27,7 @@ TEST(Evaluation, CheckIsTheComparisonOfTheTwoTruncations)
                     for (int delta : {-1, 0, 1}) {
                         mpz_class T = x / d + delta, R = (x - T * d) * k, U;
                         mpz_fdiv_q(U.get_mpz_t(), mpz_class(x + y).get_mpz_t(), mpz_class(d).get_mpz_t());
-                        EXPECT_EQ(next_sum_agrees(R, d * k, y, k), delta == 0 && T == U)
+                        EXPECT_EQ(next_sum_agrees(R, d * k, y, term(k)), delta == 0 && T == U)
                             << x << " " << y << " " << d << " " << delta;
                     }
 }
@@ -35,16 +45,18 @@ TEST(Evaluation, SizesDecideOnlyWhereTheyMust)
     mpz_class Y = power * next;
     for (int sign : {1, -1}) {
         mpz_class signed_next = sign * next, R = D / 3;
-        EXPECT_TRUE(next_sum_agrees(R, D, power, signed_next)) << sign;
+        int formed = 0;
+        EXPECT_TRUE(next_sum_agrees(R, D, power, term(signed_next, &formed)) && formed == 0) << sign;
         // The room on Y's side is |Y| - 1, |Y| or |Y| + 1.
         for (int off : {-1, 0, 1}) {
             R = sign > 0 ? mpz_class(D - Y - off) : mpz_class(Y + off);
             bool crosses = sign > 0 ? off <= 0 : off < 0;
-            EXPECT_EQ(next_sum_agrees(R, D, power, signed_next), !crosses) << sign << " " << off;
+            EXPECT_EQ(next_sum_agrees(R, D, power, term(signed_next, &formed)), !crosses) << sign << " " << off;
         }
+        EXPECT_EQ(formed, 3) << sign;
     }
     mpz_class R = D - 1, zero = 0;
-    EXPECT_TRUE(next_sum_agrees(R, D, zero, next));
+    EXPECT_TRUE(next_sum_agrees(R, D, zero, term(next)));
 }
 
 } // namespace
