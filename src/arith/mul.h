@@ -16,8 +16,9 @@ constexpr std::size_t one_at_a_time_limbs = std::size_t(1) << 16;
 std::size_t transform_threshold();
 
 // A bound on transform lengths for the products of a run whose largest factor has
-// limbs limbs: the length of its product by three quarters of its size. Where
-// GMP makes every product, no bound.
+// limbs limbs: the length of a product of its own size (two halves of it), whose
+// scratch by pieces is about eight times that factor. Where GMP makes every
+// product, no bound.
 std::size_t transform_cap(std::size_t limbs);
 
 // r <- x * y; r may be x or y. With threads = 2 a large product uses both cores.
