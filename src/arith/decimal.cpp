@@ -1,6 +1,7 @@
 #include "arith/decimal.h"
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "arith/divide.h"
@@ -64,21 +65,25 @@ std::string decimal_string(const mpz_class& x, size_t split_digits)
     power = 0;
 
     std::size_t sign = sgn(x) < 0 ? 1 : 0, width = leaf << levels;
-    // Reserved, then asked for large pages, before its first write.
-    std::string s;
-    s.reserve(sign + width);
-    advise_huge_pages(s.data(), sign + width);
-    s.resize(sign + width, '-');
+    // The digits' pages are faulted in only as the leaves write them, not while
+    // the top cuts' products are made; asked for large pages before any write.
+    std::unique_ptr<char[]> digits(new char[width]);
+    advise_huge_pages(digits.get(), width);
     // A copy only for a negative x.
     mpz_class negated;
     if (sign)
         negated = -x;
-    write_digits(s.data() + sign, sign ? negated : x, leaf, levels, powers, 2, 2);
+    write_digits(digits.get(), sign ? negated : x, leaf, levels, powers, 2, 2);
+    powers.clear();
     // Past the sign, the zeros that lead the padded width.
-    std::size_t first = sign;
-    while (first + 1 < s.size() && s[first] == '0')
+    std::size_t first = 0;
+    while (first + 1 < width && digits[first] == '0')
         ++first;
-    s.erase(sign, first - sign);
+    std::string s;
+    s.reserve(sign + width - first);
+    advise_huge_pages(s.data(), sign + width - first);
+    if (sign)
+        s.push_back('-');
+    s.append(digits.get() + first, width - first);
     return s;
 }
-

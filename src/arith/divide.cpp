@@ -11,6 +11,9 @@ namespace {
 
 // Below this many bits GMP's own division is the better reciprocal.
 constexpr mp_bitcnt_t newton_from = 20000;
+// Newton's steps of this many bits and more give the heap's free pages back
+// before their products.
+constexpr mp_bitcnt_t trim_from = mp_bitcnt_t(1) << 23;
 // Bits kept beyond what the quotient needs, so that truncating x and d moves
 // the estimate by less than one unit.
 constexpr mp_bitcnt_t guard_bits = 64;
@@ -28,8 +31,14 @@ mpz_class scaled(const mpz_class& x, long s)
 
 } // namespace
 
-mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned threads)
+mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned threads, std::size_t cap)
 {
+    auto product = [threads, cap](mpz_class& r, const mpz_class& x, const mpz_class& y) {
+        if (threads < 2)
+            multiply(r, x, y);
+        else
+            multiply_on_two_threads(r, x, y, cap);
+    };
     mpz_class v;
     if (k <= newton_from) {
         mpz_class top = 1;
@@ -41,9 +50,13 @@ mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned thr
     // step v <- v + v (2^2k - d v) / 2^2k squares the error: with 2h >= k + 64
     // it is below 3.
     mp_bitcnt_t h = (k + 1) / 2 + guard_bits / 2;
-    mpz_class vh = approximate_reciprocal(scaled(d, static_cast<long>(k - h)), h, threads);
+    mpz_class vh = approximate_reciprocal(scaled(d, static_cast<long>(k - h)), h, threads, cap);
+    // The smaller steps' blocks, freed now, left their pages in the heap beside
+    // this step's products: from a megabyte of precision on, they go back.
+    if (k >= trim_from)
+        malloc_trim(0);
     mpz_class e, dv;
-    multiply(dv, d, vh, threads);
+    product(dv, d, vh);
     // v0 = vh 2^(k-h): the correction v0 e / 2^2k = vh e / 2^(k+h), with
     // e = 2^2k - d v0, moves by less than 2^-31 when e loses its bits below
     // 2^(k-32). That floor of e / 2^(k-32) is the floor of (2^(k+h) - d vh) /
@@ -60,7 +73,7 @@ mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned thr
     dv = 0;
     mpz_fdiv_q_2exp(e.get_mpz_t(), e.get_mpz_t(), h - 32);
     mpz_class correction;
-    multiply(correction, vh, e, threads);
+    product(correction, vh, e);
     mpz_fdiv_q_2exp(correction.get_mpz_t(), correction.get_mpz_t(), h + 32);
     v = vh << (k - h);
     v += correction;
@@ -121,9 +134,9 @@ void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d, std::size_t
     long shift = static_cast<long>(d_bits) - static_cast<long>(kk);
     long cut = shift + static_cast<long>(kk - guard_bits);
     {
-        mpz_class v = approximate_reciprocal(scaled(d, shift), kk, 2);
-        // Newton's smaller steps left free pages in the heap, which would add to
-        // the scratch of the two largest products.
+        mpz_class v = approximate_reciprocal(scaled(d, shift), kk, 2, cap);
+        // Newton's last step left free pages in the heap, which would add to the
+        // scratch of the two largest products.
         malloc_trim(0);
         // x's limbs from the one that holds bit cut, read in place: the bits
         // of that limb below cut only sharpen the estimate.

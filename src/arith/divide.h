@@ -29,8 +29,9 @@ void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d, un
 void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d, std::size_t cap = SIZE_MAX);
 
 // Within 3 of 2^(2k) / d for d of exactly k bits (the tests' window on the Newton
-// steps); each product on up to threads threads.
-mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned threads = 1);
+// steps); each product on up to threads threads, on two within cap transform points.
+mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned threads = 1,
+                                 std::size_t cap = SIZE_MAX);
 
 // x <- x / d and y <- y / d for d != 0 dividing both. Large ones from the low limbs
 // up (times the inverse of d modulo a power of two, block by block, one inverse

@@ -1,5 +1,7 @@
 #include "splitting/compose.h"
 
+#include <malloc.h>
+
 #include <exception>
 #include <functional>
 #include <utility>
@@ -81,6 +83,11 @@ void spread(affine& res, term_function* fn, unsigned long lo, unsigned long hi, 
         split(maps[i], fn, parts[i].first, parts[i].second, 1, done, work);
     });
     for (int level = 2; level <= depth; ++level) {
+        // The two top levels' integers are mostly mapped apart: the heap's free
+        // pages, left by the levels below, would stand beside them at the
+        // stage's peak.
+        if (level >= depth - 1)
+            malloc_trim(0);
         std::size_t step = std::size_t(1) << (level - 1), half = step / 2;
         std::size_t merges = maps.size() / step;
         // While a level has two merges or more, each thread makes whole ones; the

@@ -18,8 +18,10 @@ TEST(Divide, ReciprocalsAreWithinThree)
         for (const mpz_class& d : {top, mpz_class(2 * top - 1), mpz_class(top + rng.get_z_bits(k - 1)),
                                    mpz_class(top + rng.get_z_bits(k / 2))}) {
             mpz_class exact = (mpz_class(1) << (2 * k)) / d;
-            mpz_class error = abs(approximate_reciprocal(d, k) - exact);
+            mpz_class v = approximate_reciprocal(d, k), error = abs(v - exact);
             EXPECT_LE(error, 3) << k << " bits";
+            // The same steps with their products on two threads, cut within a bound.
+            EXPECT_EQ(approximate_reciprocal(d, k, 2, ntt_length(6000, 6000)), v) << k << " bits";
         }
     }
 }
