@@ -1,5 +1,7 @@
 #include "arith/decimal.h"
 
+#include <malloc.h>
+
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -63,6 +65,8 @@ std::string decimal_string(const mpz_class& x, size_t split_digits)
         powers.push_back(prepare_divisor(power, mpz_sizeinbase(power.get_mpz_t(), 2), 2));
     }
     power = 0;
+    // Their Newton steps left free pages in the heap, beside the top cuts' products.
+    malloc_trim(0);
 
     std::size_t sign = sgn(x) < 0 ? 1 : 0, width = leaf << levels;
     // The digits' pages are faulted in only as the leaves write them, not while

@@ -11,9 +11,6 @@ namespace {
 
 // Below this many bits GMP's own division is the better reciprocal.
 constexpr mp_bitcnt_t newton_from = 20000;
-// Newton's steps of this many bits and more give the heap's free pages back
-// before their products.
-constexpr mp_bitcnt_t trim_from = mp_bitcnt_t(1) << 23;
 // Bits kept beyond what the quotient needs, so that truncating x and d moves
 // the estimate by less than one unit.
 constexpr mp_bitcnt_t guard_bits = 64;
@@ -31,7 +28,18 @@ mpz_class scaled(const mpz_class& x, long s)
 
 } // namespace
 
-mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned threads, std::size_t cap)
+namespace {
+
+// The precision of the reciprocal that one Newton step takes to k bits.
+mp_bitcnt_t half_precision(mp_bitcnt_t k)
+{
+    return (k + 1) / 2 + guard_bits / 2;
+}
+
+// From vh, the reciprocal of d's top h = half_precision(k) bits, good to about h
+// bits, one Newton step v <- v + v (2^2k - d v) / 2^2k: with 2h >= k + 64 its
+// error is below 3. Products on up to threads threads, on two within cap points.
+mpz_class newton_step(const mpz_class& d, mp_bitcnt_t k, const mpz_class& vh, unsigned threads, std::size_t cap)
 {
     auto product = [threads, cap](mpz_class& r, const mpz_class& x, const mpz_class& y) {
         if (threads < 2)
@@ -39,22 +47,7 @@ mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned thr
         else
             multiply_on_two_threads(r, x, y, cap);
     };
-    mpz_class v;
-    if (k <= newton_from) {
-        mpz_class top = 1;
-        top <<= 2 * k;
-        mpz_fdiv_q(v.get_mpz_t(), top.get_mpz_t(), d.get_mpz_t());
-        return v;
-    }
-    // From the reciprocal of d's top h bits, good to about h bits, one Newton
-    // step v <- v + v (2^2k - d v) / 2^2k squares the error: with 2h >= k + 64
-    // it is below 3.
-    mp_bitcnt_t h = (k + 1) / 2 + guard_bits / 2;
-    mpz_class vh = approximate_reciprocal(scaled(d, static_cast<long>(k - h)), h, threads, cap);
-    // The smaller steps' blocks, freed now, left their pages in the heap beside
-    // this step's products: from a megabyte of precision on, they go back.
-    if (k >= trim_from)
-        malloc_trim(0);
+    mp_bitcnt_t h = half_precision(k);
     mpz_class e, dv;
     product(dv, d, vh);
     // v0 = vh 2^(k-h): the correction v0 e / 2^2k = vh e / 2^(k+h), with
@@ -75,9 +68,24 @@ mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned thr
     mpz_class correction;
     product(correction, vh, e);
     mpz_fdiv_q_2exp(correction.get_mpz_t(), correction.get_mpz_t(), h + 32);
-    v = vh << (k - h);
+    mpz_class v = vh << (k - h);
     v += correction;
     return v;
+}
+
+} // namespace
+
+mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned threads, std::size_t cap)
+{
+    if (k <= newton_from) {
+        mpz_class top = 1, v;
+        top <<= 2 * k;
+        mpz_fdiv_q(v.get_mpz_t(), top.get_mpz_t(), d.get_mpz_t());
+        return v;
+    }
+    mp_bitcnt_t h = half_precision(k);
+    return newton_step(d, k, approximate_reciprocal(scaled(d, static_cast<long>(k - h)), h, threads, cap), threads,
+                       cap);
 }
 
 divisor prepare_divisor(const mpz_class& d, mp_bitcnt_t quotient_bits, unsigned threads)
@@ -134,9 +142,17 @@ void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d, std::size_t
     long shift = static_cast<long>(d_bits) - static_cast<long>(kk);
     long cut = shift + static_cast<long>(kk - guard_bits);
     {
-        mpz_class v = approximate_reciprocal(scaled(d, shift), kk, 2, cap);
-        // Newton's last step left free pages in the heap, which would add to the
-        // scratch of the two largest products.
+        mpz_class top_of_d = scaled(d, shift), v;
+        {
+            mp_bitcnt_t h = half_precision(kk);
+            mpz_class vh = approximate_reciprocal(scaled(top_of_d, static_cast<long>(kk - h)), h, 2, cap);
+            // Newton's smaller steps left free pages in the heap, beside the
+            // products of the last and largest step.
+            malloc_trim(0);
+            v = newton_step(top_of_d, kk, vh, 2, cap);
+        }
+        top_of_d = 0;
+        // The same for the last step's blocks, beside the two largest products.
         malloc_trim(0);
         // x's limbs from the one that holds bit cut, read in place: the bits
         // of that limb below cut only sharpen the estimate.
