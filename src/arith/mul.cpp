@@ -90,5 +90,5 @@ std::size_t transform_cap(std::size_t limbs)
 {
     if (transform_threshold() == SIZE_MAX || limbs == 0)
         return SIZE_MAX;
-    return ntt_length(limbs / 2, limbs / 2);
+    return ntt_length((limbs + 1) / 2, (limbs + 1) / 2);
 }

@@ -154,3 +154,10 @@ TEST(Multiply, KeptScratchHoldsNothingOverIntoTheNextProduct)
 }
 
 } // namespace
+
+TEST(Multiply, BoundOnTransformsHoldsAProductOfTheFactorsOwnSize)
+{
+    // From a single limb (10^N for the shortest runs) to a billion decimals'.
+    for (std::size_t limbs : {1ul, 2ul, 3ul, 1000ul, 51905ul, 51906ul, 51906001ul})
+        EXPECT_GE(transform_cap(limbs), ntt_length(limbs / 2, limbs - limbs / 2)) << limbs;
+}
