@@ -19,12 +19,13 @@ constexpr double stage2_bits = 2098 + 1468 + 2098;     // a, b, c of stage 2
 constexpr double final_map_bits = 1855 + 1225 + 1855;  // a, b, c of all terms
 // Peak over the final map's size and the process's own base, fitted above the
 // peaks measured (maximum resident set) at 10^5, 10^6, 3x10^6, 10^7, 10^8 and
-// 10^9 decimals: 8.1, 30.5, 54.4, 151-154 MB, 1.35-1.42 and 13.5 GB. They lie in
-// the final composition and the truncation, where the map's members or X, D and
-// 10^N meet the scratch of a product at the bound on transforms (four arrays of
-// doubles a transform point, on whole huge pages).
-constexpr double peak_per_map_byte = 4.6;
-constexpr double base_bytes = 20e6;
+// 10^9 decimals: 8.0, 29.1, 41.1, 97-113 MB, 0.94-0.99 and 8.9 GB, where the
+// estimate gives 26, 36, 59, 139 MB, 1.17 and 11.4 GB. They lie in the last
+// phase and the stages' top merges, where the integers still held meet the
+// scratch of a product at the bound on transforms (four arrays of doubles a
+// transform point, on whole huge pages).
+constexpr double peak_per_map_byte = 3.5;
+constexpr double base_bytes = 25e6;
 // The raw result T: log2(10) / 8 bytes a decimal.
 constexpr double raw_bytes_per_digit = 0.4153;
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "persistence/binfile.h"
 #include "series/shape.h"
 #include "splitting/compose.h"
@@ -21,14 +23,18 @@ TEST(Cost, EstimatesBoundTheRealMapAndCountsThatCannotEndWellAreRefused)
     unsigned long max = max_storable_decimals();
     EXPECT_LE(largest_stored_bytes(max), static_cast<double>(raw_format_max_bytes));
     EXPECT_GT(largest_stored_bytes(max + 1), static_cast<double>(raw_format_max_bytes));
-    // Refused before any work: beyond the raw format, and twice the memory of this
-    // machine by the estimate.
+    // Refused before any work: beyond the raw format, and beyond the memory of this
+    // machine by the estimate (twice it, or the largest storable count), when some
+    // storable count is.
     unsigned long n = 1000;
     while (estimated_peak_bytes(n) < 2 * machine_memory_bytes() && n < max / 2)
         n *= 2;
-    const std::pair<unsigned long, const char*> counts[] = {
-        {max + 1, " décimales refusées : un entier à enregistrer dépasserait"},
-        {n, " décimales refusées : pic de mémoire estimé à "}};
+    if (estimated_peak_bytes(n) <= machine_memory_bytes())
+        n = max;
+    std::vector<std::pair<unsigned long, const char*>> counts = {
+        {max + 1, " décimales refusées : un entier à enregistrer dépasserait"}};
+    if (estimated_peak_bytes(n) > machine_memory_bytes())
+        counts.emplace_back(n, " décimales refusées : pic de mémoire estimé à ");
     for (auto [count, why] : counts) {
         scratch_dir dir;
         run_result run = run_pidecimals(dir.path, {std::to_string(count)});
