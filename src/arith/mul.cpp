@@ -46,6 +46,43 @@ void multiply_by(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, ntt_path path, std::size
         mpz_swap(r, out);
 }
 
+void multiply_composition_by(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const mpz_srcptr q[3],
+                             ntt_path path, std::size_t min_limbs, const run_both& run)
+{
+    auto large = [min_limbs](mpz_srcptr x, mpz_srcptr y) {
+        return mpz_size(x) >= min_limbs && mpz_size(y) >= min_limbs && mpz_sgn(x) != 0 && mpz_sgn(y) != 0;
+    };
+    // The shared transforms' scratch is twice one product's: above this size, where
+    // each of two threads makes a whole composition, it would add tens of
+    // megabytes to the stages' peak for a few percent of their time.
+    bool small_scratch = mpz_size(p[2]) + mpz_size(q[2]) <= one_at_a_time_limbs;
+    if (small_scratch && large(p[0], q[2]) && large(p[1], q[0]) && large(p[1], q[1]) && large(p[2], q[2])) {
+        ntt_compose(a, b, c, p, q, path, run);
+        return;
+    }
+    // Each side writes only what the other does not read; the new b waits apart
+    // until the side of a has read pb.
+    mpz_class new_b;
+    run(
+        [&] {
+            mpz_class t;
+            multiply_by(t.get_mpz_t(), p[1], q[0], path, min_limbs, 1);
+            multiply_by(a, p[0], q[2], path, min_limbs, 1);
+            mpz_add(a, a, t.get_mpz_t());
+        },
+        [&] {
+            multiply_by(new_b.get_mpz_t(), p[1], q[1], path, min_limbs, 1);
+            multiply_by(c, p[2], q[2], path, min_limbs, 1);
+        });
+    mpz_swap(b, new_b.get_mpz_t());
+}
+
+void multiply_composition(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const mpz_srcptr q[3],
+                          const run_both& run)
+{
+    multiply_composition_by(a, b, c, p, q, best_path(), transform_from(best_path()), run);
+}
+
 void multiply_pieces_by(mpz_srcptr x, mpz_srcptr y, std::size_t piece, ntt_path path, std::size_t min_limbs,
                         const std::function<void(std::size_t, mpz_srcptr)>& take)
 {

@@ -28,6 +28,14 @@ inline void multiply(mpz_class& r, const mpz_class& x, const mpz_class& y, unsig
     multiply(r.get_mpz_t(), x.get_mpz_t(), y.get_mpz_t(), threads);
 }
 
+// a <- pa qc + pb qa, b <- pb qb, c <- pc qc, with p = {pa, pb, pc} and q likewise:
+// the products of the composition P o Q of maps x -> (a + b x) / c. Where all four
+// products are large, through the transforms with those of pb and qc made once,
+// each prime's work a task given to run; otherwise a, and then b and c, are the two
+// tasks. a, b and c may be pa, pb and pc.
+void multiply_composition(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const mpz_srcptr q[3],
+                          const run_both& run);
+
 // Calls take(at, part) for y cut into pieces of piece limbs from its low end,
 // part = |x| times the piece that starts at limb at (pieces of zeros may be left
 // out), each product on both cores; through the transforms, x is transformed
@@ -43,5 +51,7 @@ inline void multiply_by(mpz_class& r, const mpz_class& x, const mpz_class& y, nt
 {
     multiply_by(r.get_mpz_t(), x.get_mpz_t(), y.get_mpz_t(), path, min_limbs, threads);
 }
+void multiply_composition_by(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const mpz_srcptr q[3],
+                             ntt_path path, std::size_t min_limbs, const run_both& run);
 void multiply_pieces_by(mpz_srcptr x, mpz_srcptr y, std::size_t piece, ntt_path path, std::size_t min_limbs,
                         const std::function<void(std::size_t, mpz_srcptr)>& take);

@@ -1,7 +1,11 @@
 #include "arith/ntt.h"
 
+#include <gmpxx.h>
+
+#include <algorithm>
 #include <barrier>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -204,6 +208,13 @@ struct plan {
     std::size_t la, lb, n;
 };
 
+// The smallest power of two, or three times one, that holds count coefficients.
+std::size_t transform_length(std::size_t count)
+{
+    std::size_t n = std::bit_ceil(count < 64 ? 64 : count);
+    return n / 4 * 3 >= count && n / 4 >= 64 ? n / 4 * 3 : n;
+}
+
 plan plan_for(u64 abits, u64 bbits)
 {
     const u128 modulus = static_cast<u128>(prime1.p) * prime2.p;
@@ -217,11 +228,7 @@ plan plan_for(u64 abits, u64 bbits)
         if (static_cast<u128>(s.la < s.lb ? s.la : s.lb) < modulus / (piece * piece))
             break;
     }
-    // The smallest power of two, or three times one, that holds the product.
-    std::size_t length = s.la + s.lb - 1;
-    s.n = std::bit_ceil(length < 64 ? 64 : length);
-    if (s.n / 4 * 3 >= length && s.n / 4 >= 64)
-        s.n = s.n / 4 * 3;
+    s.n = transform_length(s.la + s.lb - 1);
     return s;
 }
 
@@ -571,4 +578,160 @@ void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, st
         }
     };
     both([&] { work(0); }, [&] { work(1); });
+}
+
+namespace {
+
+// The operands of a composition, in this order.
+enum operand { pa, pb, pc, qa, qb, qc };
+
+// One coefficient width and one transform length for all six operands of a
+// composition, and for a difference the 2^t added to each of its coefficients,
+// which keeps them positive for the recombination; t = 0 for a sum.
+struct composition_plan {
+    unsigned w;
+    std::size_t pieces[6], n;
+    unsigned t;
+};
+
+composition_plan plan_composition(const u64 bits[6], bool subtract)
+{
+    const u128 modulus = static_cast<u128>(prime1.p) * prime2.p;
+    composition_plan s{};
+    for (s.w = 48;; --s.w) {
+        for (int i = 0; i < 6; ++i)
+            s.pieces[i] = (bits[i] + s.w - 1) / s.w;
+        // A product's coefficients are sums of at most terms(x, y) products of two
+        // w-bit pieces, each below 2^2w.
+        auto terms = [&s](operand x, operand y) { return std::min(s.pieces[x], s.pieces[y]); };
+        u128 most = modulus >> (2 * s.w);
+        if (terms(pb, qb) >= most || terms(pc, qc) >= most)
+            continue;
+        if (!subtract) {
+            if (terms(pa, qc) + terms(pb, qa) < most)
+                break;
+            continue;
+        }
+        // pa qc - pb qa + 2^t, with pb qa's coefficients below 2^t.
+        s.t = static_cast<unsigned>(std::bit_width(terms(pb, qa))) + 2 * s.w;
+        if (s.t < 96 && terms(pa, qc) < (modulus - (static_cast<u128>(1) << s.t)) >> (2 * s.w))
+            break;
+    }
+    std::size_t count = std::max({s.pieces[pa] + s.pieces[qc], s.pieces[pb] + s.pieces[qa],
+                                  s.pieces[pb] + s.pieces[qb], s.pieces[pc] + s.pieces[qc]});
+    s.n = transform_length(count - 1);
+    return s;
+}
+
+// One prime's share of a composition, in four buffers of n doubles from space
+// (then the prime's roots): leaves n times the coefficients of a, b and c mod p,
+// as inverse leaves them, in out.
+ntt_prime composition_mod(const ntt_kernels& k, const prime_constants& c, double* space, const mp_limb_t* limbs[6],
+                          const std::size_t sizes[6], const composition_plan& s, bool subtract, double* out[3])
+{
+    std::size_t n = s.n;
+    ntt_prime p = prime_for(k, space + 4 * n, n, c);
+    auto transform = [&](double* x, operand i) {
+        k.split(x, n, limbs[i], sizes[i], s.w, s.pieces[i]);
+        k.forward(x, n, p);
+    };
+    double *x1 = space, *x2 = x1 + n, *x3 = x2 + n, *x4 = x3 + n;
+    // Each operand's buffer is taken again as soon as its last product is made.
+    transform(x1, qc);
+    transform(x2, pa);
+    k.pointwise(x2, x1, n, p);
+    transform(x3, pb);
+    transform(x4, qa);
+    k.pointwise_add(x4, x3, x2, n, subtract, p);
+    if (subtract) {
+        // 2^t at every coefficient is n 2^t at frequency 0, where the forward
+        // transform leaves the sum of its inputs.
+        double v = x4[0] + centred(mul_mod(n % c.p, pow_mod(2, s.t, c.p), c.p), c.p);
+        x4[0] = v - p.p * std::nearbyint(v * p.inverse);
+    }
+    transform(x2, pc);
+    k.pointwise(x2, x1, n, p);
+    transform(x1, qb);
+    k.pointwise(x1, x3, n, p);
+    for (double* x : {x4, x1, x2})
+        k.inverse(x, n, p);
+    out[0] = x4;
+    out[1] = x1;
+    out[2] = x2;
+    return p;
+}
+
+// {r, rn} <- the count coefficients that x (mod p1) and y (mod p2) hold, as the
+// inverses leave them; y is overwritten.
+void recombine_all(const ntt_kernels& k, const ntt_prime& p1, const ntt_prime& p2, double* x, double* y,
+                   std::size_t n, unsigned w, std::size_t count, mpz_ptr r, std::size_t rn)
+{
+    k.garner(x, y, n, p1, p2, inverse_of(n, prime1), inverse_of(n, prime2),
+             centred(prime1_inverse_mod_prime2, prime2.p));
+    mp_limb_t* rp = mpz_limbs_write(r, static_cast<mp_size_t>(rn));
+    u64 carry[3];
+    recombine(k, rp, 0, rn, x, y, n, w, 0, count, carry);
+    mpz_limbs_finish(r, static_cast<mp_size_t>(rn));
+}
+
+} // namespace
+
+void ntt_compose(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const mpz_srcptr q[3], ntt_path path,
+                 const run_both& run)
+{
+    const ntt_kernels& k = kernels(path);
+    mpz_srcptr in[6] = {p[0], p[1], p[2], q[0], q[1], q[2]};
+    const mp_limb_t* limbs[6];
+    std::size_t sizes[6];
+    u64 bits[6];
+    for (int i = 0; i < 6; ++i) {
+        limbs[i] = mpz_limbs_read(in[i]);
+        sizes[i] = mpz_size(in[i]);
+        bits[i] = bit_length(limbs[i], sizes[i]);
+    }
+    int first_sign = mpz_sgn(in[pa]) * mpz_sgn(in[qc]);
+    bool subtract = first_sign != mpz_sgn(in[pb]) * mpz_sgn(in[qa]);
+    composition_plan s = plan_composition(bits, subtract);
+    std::size_t share = 4 * s.n + layout_for(s.n).doubles;
+    scratch space(2 * share);
+    double* out[2][3];
+    ntt_prime primes[2];
+    run([&] { primes[0] = composition_mod(k, prime1, space.get(), limbs, sizes, s, subtract, out[0]); },
+        [&] { primes[1] = composition_mod(k, prime2, space.get() + share, limbs, sizes, s, subtract, out[1]); });
+
+    // a = first_sign (pa qc + pb qa) as magnitudes, or first_sign (pa qc - pb qa),
+    // which the coefficients give plus 2^t times the sum of 2^iw over them.
+    std::size_t a_count = std::max(s.pieces[pa] + s.pieces[qc], s.pieces[pb] + s.pieces[qa]) - 1;
+    // A difference's coefficients are below p1 p2 < 2^98.
+    std::size_t a_limbs = subtract ? ((a_count - 1) * s.w + 99) / 64 + 1
+                                   : std::max(sizes[pa] + sizes[qc], sizes[pb] + sizes[qa]) + 1;
+    mpz_class ra, rb, rc;
+    run(
+        [&] {
+            recombine_all(k, primes[0], primes[1], out[0][0], out[1][0], s.n, s.w, a_count, ra.get_mpz_t(), a_limbs);
+            if (subtract) {
+                mpz_class offsets;
+                mp_limb_t* op = mpz_limbs_write(offsets.get_mpz_t(), static_cast<mp_size_t>(a_limbs));
+                std::memset(op, 0, a_limbs * sizeof(mp_limb_t));
+                for (u64 i = 0, bit = s.t; i < a_count; ++i, bit += s.w)
+                    op[bit / 64] |= mp_limb_t(1) << (bit % 64);
+                mpz_limbs_finish(offsets.get_mpz_t(), static_cast<mp_size_t>(a_limbs));
+                ra -= offsets;
+            }
+            if (first_sign < 0)
+                mpz_neg(ra.get_mpz_t(), ra.get_mpz_t());
+        },
+        [&] {
+            recombine_all(k, primes[0], primes[1], out[0][1], out[1][1], s.n, s.w, s.pieces[pb] + s.pieces[qb] - 1,
+                          rb.get_mpz_t(), sizes[pb] + sizes[qb]);
+            if (mpz_sgn(in[pb]) != mpz_sgn(in[qb]))
+                mpz_neg(rb.get_mpz_t(), rb.get_mpz_t());
+            recombine_all(k, primes[0], primes[1], out[0][2], out[1][2], s.n, s.w, s.pieces[pc] + s.pieces[qc] - 1,
+                          rc.get_mpz_t(), sizes[pc] + sizes[qc]);
+            if (mpz_sgn(in[pc]) != mpz_sgn(in[qc]))
+                mpz_neg(rc.get_mpz_t(), rc.get_mpz_t());
+        });
+    mpz_swap(a, ra.get_mpz_t());
+    mpz_swap(b, rb.get_mpz_t());
+    mpz_swap(c, rc.get_mpz_t());
 }

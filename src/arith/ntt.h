@@ -35,3 +35,14 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
 // transform point). an, bn, piece >= 1, and {ap, an} is not all zeros.
 void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn, std::size_t piece,
                     ntt_path path, const std::function<void(std::size_t, const mp_limb_t*, std::size_t)>& take);
+
+// Runs two tasks, at once where it can (on two threads, or one taken by an idle one).
+using run_both = std::function<void(const std::function<void()>&, const std::function<void()>&)>;
+
+// The products of a composition P o Q of maps x -> (a + b x) / c, with p = (a, b, c)
+// of P and q of Q, none of them 0: a <- pa qc + pb qa, b <- pb qb, c <- pc qc.
+// The transforms of pb and qc are made once, and a's two products are summed before
+// one inverse. Each prime's transforms are one of two tasks given to run, and then
+// the recombinations (a; b and c) are. Outputs may be inputs.
+void ntt_compose(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const mpz_srcptr q[3], ntt_path path,
+                 const run_both& run);

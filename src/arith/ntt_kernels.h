@@ -416,6 +416,16 @@ struct transforms {
             L::store(x + i, L::mulmod(L::load(x + i), L::load(y + i), k));
     }
 
+    // x <- z +- x * y: the sum within 2.5p, reduced.
+    static void pointwise_add(double* x, const double* y, const double* z, std::size_t n, bool subtract,
+                              const K& k)
+    {
+        for (std::size_t i = 0; i < n; i += W) {
+            V m = L::mulmod(L::load(x + i), L::load(y + i), k), u = L::load(z + i);
+            L::store(x + i, L::reduce(subtract ? L::sub(u, m) : L::add(u, m), k));
+        }
+    }
+
     // x <- x mod p in [0, p), x within 4p.
     static V normalise(V x, const K& k)
     {
@@ -463,6 +473,9 @@ constexpr ntt_kernels kernels_of()
             T::inverse_top(x, n, j0, j1, p, K(p));
         },
         [](double* x, const double* y, std::size_t n, const ntt_prime& p) { T::pointwise(x, y, n, K(p)); },
+        [](double* x, const double* y, const double* z, std::size_t n, bool subtract, const ntt_prime& p) {
+            T::pointwise_add(x, y, z, n, subtract, K(p));
+        },
         [](double* x, double* y, std::size_t n, const ntt_prime& p1, const ntt_prime& p2, double n_inv1,
            double n_inv2, double p1_inv2) { T::garner(x, y, n, K(p1), K(p2), n_inv1, n_inv2, p1_inv2); },
         [](double* x, std::size_t count, std::size_t chunk, double step, const ntt_prime& p) {

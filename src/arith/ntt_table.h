@@ -41,6 +41,10 @@ struct ntt_kernels {
     void (*inverse_top)(double* x, std::size_t n, std::size_t j0, std::size_t j1, const ntt_prime& p);
     // x <- x * y mod p, elementwise (n a multiple of lanes).
     void (*pointwise)(double* x, const double* y, std::size_t n, const ntt_prime& p);
+    // x <- z + x * y mod p, or z - x * y when subtract: x and y within 2p, z within
+    // 1.25p (a pointwise product); the result within 1.25p.
+    void (*pointwise_add)(double* x, const double* y, const double* z, std::size_t n, bool subtract,
+                          const ntt_prime& p);
     // Residues x mod p1 and y mod p2 of n * c, c < p1 p2, become r1 = c mod p1 in x
     // and v in y, both in [0, p), with c = r1 + p1 * v; p1_inv2 = 1/p1 mod p2.
     void (*garner)(double* x, double* y, std::size_t n, const ntt_prime& p1, const ntt_prime& p2, double n_inv1,

@@ -16,26 +16,12 @@ affine& affine::operator=(affine&& other) noexcept
 
 namespace {
 
-// P <- P o Q in two sides, a and then b and c, given to run_sides (both, or
-// split_work). Both sides read P.b: the new b is held apart until the first side
-// has used the old one. Otherwise each side writes only members that the other
-// does not read.
-template <class Run>
-void compose_sides(affine& P, const affine& Q, Run run_sides)
+// P <- P o Q, the products' two tasks given to run.
+void compose_by(affine& P, const affine& Q, const run_both& run)
 {
-    mpz_class b;
-    run_sides(
-        [&P, &Q] {
-            multiply(P.a, P.a, Q.c);
-            mpz_class t;
-            multiply(t, P.b, Q.a);
-            P.a += t;
-        },
-        [&P, &Q, &b] {
-            multiply(b, P.b, Q.b);
-            multiply(P.c, P.c, Q.c);
-        });
-    P.b.swap(b);
+    mpz_srcptr p[3] = {P.a.get_mpz_t(), P.b.get_mpz_t(), P.c.get_mpz_t()};
+    mpz_srcptr q[3] = {Q.a.get_mpz_t(), Q.b.get_mpz_t(), Q.c.get_mpz_t()};
+    multiply_composition(P.a.get_mpz_t(), P.b.get_mpz_t(), P.c.get_mpz_t(), p, q, run);
 }
 
 } // namespace
@@ -53,7 +39,7 @@ void affine::compose(const affine& other)
 void compose_on_two_threads(affine& P, affine&& Q, std::size_t cap)
 {
     if (mpz_size(Q.c.get_mpz_t()) < one_at_a_time_limbs || mpz_size(P.b.get_mpz_t()) < one_at_a_time_limbs) {
-        compose_sides(P, Q, both);
+        compose_by(P, Q, both);
         Q = affine();
         return;
     }
@@ -86,7 +72,7 @@ void compose_fetching(affine& P, const std::function<void(mpz_class&, char)>& fe
 
 void compose_shared(affine& P, const affine& Q, shared_work* work)
 {
-    compose_sides(P, Q, [work](const std::function<void()>& first, const std::function<void()>& second) {
+    compose_by(P, Q, [work](const std::function<void()>& first, const std::function<void()>& second) {
         split_work(work, first, second);
     });
 }

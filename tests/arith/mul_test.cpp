@@ -1,5 +1,7 @@
 #include "arith/mul.h"
 
+#include "common/threads.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -110,6 +112,74 @@ TEST(Multiply, PiecesSharingOneTransformAreGmpProducts)
                 EXPECT_EQ(sum, x * y) << name_of(path) << ", pieces of " << size;
                 EXPECT_LE(calls, pieces);
             }
+}
+
+// P o Q's products through the shared transforms on every path, the tasks run one
+// after the other and on two threads, the results written over P's members.
+void expect_composition(const mpz_class (&p)[3], const mpz_class (&q)[3], const std::string& what)
+{
+    const mpz_class a = p[0] * q[2] + p[1] * q[0], b = p[1] * q[1], c = p[2] * q[2];
+    const run_both in_turn = [](const std::function<void()>& first, const std::function<void()>& second) {
+        first();
+        second();
+    };
+    for (ntt_path path : runnable_paths())
+        for (const run_both& run : {in_turn, run_both(both)}) {
+            mpz_class r[3] = {p[0], p[1], p[2]};
+            mpz_srcptr ps[3] = {r[0].get_mpz_t(), r[1].get_mpz_t(), r[2].get_mpz_t()};
+            mpz_srcptr qs[3] = {q[0].get_mpz_t(), q[1].get_mpz_t(), q[2].get_mpz_t()};
+            multiply_composition_by(r[0].get_mpz_t(), r[1].get_mpz_t(), r[2].get_mpz_t(), ps, qs, path, 1, run);
+            ASSERT_EQ(r[0], a) << what << " on " << name_of(path);
+            ASSERT_EQ(r[1], b) << what << " on " << name_of(path);
+            ASSERT_EQ(r[2], c) << what << " on " << name_of(path);
+        }
+}
+
+TEST(Multiply, CompositionsAreGmpsProductsForEverySign)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(5);
+    // b shorter than a and c, as in the series; a's two products summed or
+    // subtracted as the signs fall.
+    mpz_class p[3] = {rng.get_z_bits(64 * 700), rng.get_z_bits(64 * 450), rng.get_z_bits(64 * 690)};
+    mpz_class q[3] = {rng.get_z_bits(64 * 800), rng.get_z_bits(64 * 520), rng.get_z_bits(64 * 780)};
+    for (int signs = 0; signs < 64; ++signs) {
+        mpz_class ps[3], qs[3];
+        for (int i = 0; i < 3; ++i) {
+            ps[i] = signs >> i & 1 ? -p[i] : p[i];
+            qs[i] = signs >> (3 + i) & 1 ? -q[i] : q[i];
+        }
+        expect_composition(ps, qs, "signs " + std::to_string(signs));
+    }
+}
+
+TEST(Multiply, CompositionsThatCancelOrCarryAtTheBound)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(6);
+    mpz_class x = rng.get_z_bits(64 * 900), y = rng.get_z_bits(64 * 1100), z = rng.get_z_bits(64 * 1000);
+    // a = 0, and a = x where its two products are a thousand times longer.
+    expect_composition({x, x, z}, {-y, z, y}, "a cancels");
+    expect_composition({x, x, z}, {1 - y, z, y}, "a nearly cancels");
+    // All ones: every coefficient at the bound the piece width allows, for a
+    // sum and for a difference, on both sides of transform lengths.
+    for (unsigned long bits = 64 * 250; bits < 3000000; bits = bits * 7 / 4 + 64) {
+        mpz_class ones = all_ones(bits), shorter = all_ones(bits / 2 + 1);
+        expect_composition({ones, ones, ones}, {ones, shorter, ones}, std::to_string(bits) + " ones, sum");
+        expect_composition({ones, -ones, ones}, {ones, ones, shorter}, std::to_string(bits) + " ones, difference");
+    }
+}
+
+TEST(Multiply, CompositionsOfUnbalancedOrZeroMembers)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(7);
+    mpz_class big = rng.get_z_bits(64 * 5000), mid = -rng.get_z_bits(64 * 300);
+    expect_composition({big, 3, big}, {-big, big, mid}, "one-limb pb");
+    expect_composition({mid, mid, mid}, {big, -big, big}, "short P, long Q");
+    // The identity's a = 0 takes GMP's and the transforms' single products.
+    expect_composition({0, 1, 1}, {big, mid, big}, "identity then Q");
+    expect_composition({big, mid, big}, {0, 1, 1}, "P then identity");
 }
 
 TEST(Multiply, ResultMayBeAnOperand)
