@@ -3,8 +3,10 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "arith/mul.h"
+#include "arith/ntt.h"
 #include "arith/parallel.h"
 
 namespace {
@@ -194,8 +196,10 @@ void subtract_low(mp_limb_t* rp, std::size_t rn, const mp_limb_t* sp, std::size_
 }
 
 // x <- x / (odd 2^twos) for x >= 0 a multiple of it, in blocks of b limbs, given
-// inverse = odd^-1 modulo 2^(64 b).
-void divide_by_inverse(mpz_class& x, const mpz_class& odd, mp_bitcnt_t twos, const mpz_class& inverse, std::size_t b)
+// the transforms of odd and of its inverse modulo 2^(64 b), each made for
+// products with b limbs: every block's two products transform the block alone.
+void divide_by_inverse(mpz_class& x, const mpz_class& odd, mp_bitcnt_t twos, const ntt_fixed& inverse,
+                       const ntt_fixed& divisor, std::size_t b)
 {
     mpz_tdiv_q_2exp(x.get_mpz_t(), x.get_mpz_t(), twos);
     // The quotient has k limbs at most and is x / odd modulo 2^64k. Its blocks of
@@ -208,30 +212,20 @@ void divide_by_inverse(mpz_class& x, const mpz_class& odd, mp_bitcnt_t twos, con
     }
     std::size_t k = xn - on + 1;
     b = b < k ? b : k;
-    mpz_class rest = low_limbs(x, k), block, taken, quotient;
+    std::vector<mp_limb_t> rest(k), product(b + std::max(inverse.limbs, divisor.limbs));
+    std::copy_n(mpz_limbs_read(x.get_mpz_t()), std::min(xn, k), rest.begin());
+    mpz_class quotient;
     mp_limb_t* qp = mpz_limbs_write(quotient.get_mpz_t(), static_cast<mp_size_t>(k));
-    mp_limb_t* rp = mpz_limbs_modify(rest.get_mpz_t(), static_cast<mp_size_t>(k));
-    for (std::size_t i = mpz_size(rest.get_mpz_t()); i < k; ++i)
-        rp[i] = 0;
-    mpz_t view, inverse_view;
-    mpz_srcptr inverse_b = mpz_roinit_n(inverse_view, mpz_limbs_read(inverse.get_mpz_t()),
-                                        static_cast<mp_size_t>(std::min(b, mpz_size(inverse.get_mpz_t()))));
     for (std::size_t at = 0; at < k; at += b) {
         std::size_t len = at + b < k ? b : k - at;
-        multiply(block.get_mpz_t(), mpz_roinit_n(view, rp + at, static_cast<mp_size_t>(len)), inverse_b);
-        block = low_limbs(block, len);
-        std::size_t used = mpz_size(block.get_mpz_t());
-        const mp_limb_t* bp = mpz_limbs_read(block.get_mpz_t());
-        for (std::size_t i = 0; i < len; ++i)
-            qp[at + i] = i < used ? bp[i] : 0;
-        if (at + len == k || used == 0)
-            continue;
+        ntt_mul_fixed(product.data(), inverse, rest.data() + at, len);
+        std::copy_n(product.begin(), len, qp + at);
+        if (at + len == k)
+            break;
         // Only the limbs below k matter to the blocks still to come.
-        std::size_t reach = k - at, od = on < reach ? on : reach;
-        multiply(taken.get_mpz_t(), block.get_mpz_t(),
-                 mpz_roinit_n(view, mpz_limbs_read(odd.get_mpz_t()), static_cast<mp_size_t>(od)));
-        std::size_t tn = mpz_size(taken.get_mpz_t());
-        subtract_low(rp + at, reach, mpz_limbs_read(taken.get_mpz_t()), tn < reach ? tn : reach);
+        std::size_t reach = k - at;
+        ntt_mul_fixed(product.data(), divisor, qp + at, len);
+        subtract_low(rest.data() + at, reach, product.data(), std::min(len + divisor.limbs, reach));
     }
     mpz_limbs_finish(quotient.get_mpz_t(), static_cast<mp_size_t>(k));
     x.swap(quotient);
@@ -286,10 +280,14 @@ void divide_exact_pair(mpz_class& x, mpz_class& y, const mpz_class& d)
     std::size_t on = mpz_size(odd.get_mpz_t()), k = longer - on + 1;
     std::size_t b = on < k ? on : k;
     mpz_class inverse = inverse_mod_limbs(odd, b);
+    ntt_path path = ntt_best_path();
+    ntt_fixed inverse_t = ntt_transform_fixed(mpz_limbs_read(inverse.get_mpz_t()), mpz_size(inverse.get_mpz_t()), b,
+                                              path);
+    ntt_fixed odd_t = ntt_transform_fixed(mpz_limbs_read(odd.get_mpz_t()), on, b, path);
     for (mpz_class* z : {&x, &y}) {
         int sign = sgn(*z) * sgn(d);
         mpz_abs(z->get_mpz_t(), z->get_mpz_t());
-        divide_by_inverse(*z, odd, twos, inverse, b);
+        divide_by_inverse(*z, odd, twos, inverse_t, odd_t, b);
         if (sign < 0)
             mpz_neg(z->get_mpz_t(), z->get_mpz_t());
     }

@@ -35,7 +35,8 @@ mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned thr
 
 // x <- x / d and y <- y / d for d != 0 dividing both. Large ones from the low limbs
 // up (times the inverse of d modulo a power of two, block by block, one inverse
-// for both), every product through the engine; small ones by GMP.
+// for both), every product through the engine with the inverse and d transformed
+// once for all blocks; small ones by GMP.
 void divide_exact_pair(mpz_class& x, mpz_class& y, const mpz_class& d);
 
 // d^-1 modulo 2^(64 limbs) for odd d > 0, in [0, 2^(64 limbs)).

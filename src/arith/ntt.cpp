@@ -735,3 +735,43 @@ void ntt_compose(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const m
     mpz_swap(b, rb.get_mpz_t());
     mpz_swap(c, rc.get_mpz_t());
 }
+
+ntt_fixed ntt_transform_fixed(const mp_limb_t* ap, std::size_t an, std::size_t other, ntt_path path)
+{
+    plan s = plan_for(bit_length(ap, an), 64 * static_cast<u64>(other));
+    ntt_fixed f{path, an, s.w, s.la, s.n, std::vector<double>(2 * s.n + layout_for(s.n).doubles)};
+    const ntt_kernels& k = kernels(path);
+    double* roots = f.transforms.data() + 2 * s.n;
+    for (int t = 0; t < 2; ++t) {
+        ntt_prime p = prime_for(k, roots, s.n, t == 0 ? prime1 : prime2);
+        double* x = f.transforms.data() + t * s.n;
+        k.split(x, s.n, ap, an, s.w, s.la);
+        k.forward(x, s.n, p);
+    }
+    f.transforms.resize(2 * s.n);
+    return f;
+}
+
+void ntt_mul_fixed(mp_limb_t* rp, const ntt_fixed& a, const mp_limb_t* bp, std::size_t bn)
+{
+    const ntt_kernels& k = kernels(a.path);
+    std::size_t n = a.n, lb = static_cast<std::size_t>((bit_length(bp, bn) + a.w - 1) / a.w);
+    if (lb == 0) {
+        std::memset(rp, 0, (a.limbs + bn) * sizeof(mp_limb_t));
+        return;
+    }
+    scratch space(2 * n + layout_for(n).doubles);
+    double *x[2] = {space.get(), space.get() + n}, *roots = x[1] + n;
+    ntt_prime primes[2];
+    for (int t = 0; t < 2; ++t) {
+        primes[t] = prime_for(k, roots, n, t == 0 ? prime1 : prime2);
+        k.split(x[t], n, bp, bn, a.w, lb);
+        k.forward(x[t], n, primes[t]);
+        k.pointwise(x[t], a.transforms.data() + t * n, n, primes[t]);
+        k.inverse(x[t], n, primes[t]);
+    }
+    k.garner(x[0], x[1], n, primes[0], primes[1], inverse_of(n, prime1), inverse_of(n, prime2),
+             centred(prime1_inverse_mod_prime2, prime2.p));
+    u64 carry[3];
+    recombine(k, rp, 0, a.limbs + bn, x[0], x[1], n, a.w, 0, a.pieces + lb - 1, carry);
+}

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <vector>
 
 // The instruction sets the transforms are written for; generic runs anywhere.
 enum class ntt_path { generic, avx2, avx512 };
@@ -46,3 +47,20 @@ using run_both = std::function<void(const std::function<void()>&, const std::fun
 // the recombinations (a; b and c) are. Outputs may be inputs.
 void ntt_compose(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const mpz_srcptr q[3], ntt_path path,
                  const run_both& run);
+
+// A factor transformed once, for many products with factors of up to a given size
+// (the exact divisions' blocks times one inverse, and times one divisor).
+struct ntt_fixed {
+    ntt_path path;
+    std::size_t limbs;
+    unsigned w;
+    std::size_t pieces, n;
+    std::vector<double> transforms; // both primes'
+};
+
+// The transforms of {ap, an} (not all zeros) for products with up to other limbs.
+ntt_fixed ntt_transform_fixed(const mp_limb_t* ap, std::size_t an, std::size_t other, ntt_path path);
+
+// {rp, a.limbs + bn} <- a times {bp, bn}, 1 <= bn <= the other's size a was made
+// for; rp overlaps neither. One thread.
+void ntt_mul_fixed(mp_limb_t* rp, const ntt_fixed& a, const mp_limb_t* bp, std::size_t bn);

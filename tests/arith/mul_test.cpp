@@ -182,6 +182,34 @@ TEST(Multiply, CompositionsOfUnbalancedOrZeroMembers)
     expect_composition({big, mid, big}, {0, 1, 1}, "P then identity");
 }
 
+TEST(Multiply, FixedFactorsTransformedOnceAreGmpProducts)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(8);
+    // One transform of the fixed factor for products with factors of every size up
+    // to the one it was made for: zeros, one limb, all ones at the bound.
+    for (std::size_t other : {std::size_t(1), std::size_t(300), std::size_t(2500)})
+        for (const mpz_class& a : {mpz_class(rng.get_z_bits(64 * 900)), all_ones(64 * 2000), mpz_class(5)})
+            for (ntt_path path : runnable_paths()) {
+                std::size_t an = mpz_size(a.get_mpz_t());
+                ntt_fixed fixed = ntt_transform_fixed(mpz_limbs_read(a.get_mpz_t()), an, other, path);
+                for (const mpz_class& b : {mpz_class(rng.get_z_bits(64 * other)), all_ones(64 * other),
+                                           mpz_class(rng.get_z_bits(64 * (other / 2 + 1))), mpz_class(1)}) {
+                    std::size_t bn = mpz_size(b.get_mpz_t());
+                    std::vector<mp_limb_t> limbs(bn + 1), r(an + bn + 1);
+                    mpz_export(limbs.data(), nullptr, -1, sizeof(mp_limb_t), 0, 0, b.get_mpz_t());
+                    ntt_mul_fixed(r.data(), fixed, limbs.data(), bn);
+                    mpz_class product;
+                    mpz_import(product.get_mpz_t(), an + bn, -1, sizeof(mp_limb_t), 0, 0, r.data());
+                    ASSERT_EQ(product, a * b) << an << " by " << bn << " limbs on " << name_of(path);
+                }
+                // A block of zeros, as the exact divisions meet them.
+                std::vector<mp_limb_t> zeros(other, 0), r(an + other, 7);
+                ntt_mul_fixed(r.data(), fixed, zeros.data(), other);
+                EXPECT_TRUE(std::all_of(r.begin(), r.end(), [](mp_limb_t l) { return l == 0; })) << name_of(path);
+            }
+}
+
 TEST(Multiply, ResultMayBeAnOperand)
 {
     gmp_randclass rng(gmp_randinit_default);
