@@ -3,11 +3,12 @@
 #include <malloc.h>
 
 #include <algorithm>
-#include <vector>
+#include <memory>
 
 #include "arith/mul.h"
 #include "arith/ntt.h"
 #include "arith/parallel.h"
+#include "common/pages.h"
 
 namespace {
 
@@ -212,20 +213,24 @@ void divide_by_inverse(mpz_class& x, const mpz_class& odd, mp_bitcnt_t twos, con
     }
     std::size_t k = xn - on + 1;
     b = b < k ? b : k;
-    std::vector<mp_limb_t> rest(k), product(b + std::max(inverse.limbs, divisor.limbs));
-    std::copy_n(mpz_limbs_read(x.get_mpz_t()), std::min(xn, k), rest.begin());
+    // Both written whole before they are read (k <= xn), on large pages when large.
+    std::size_t pn = b + std::max(inverse.limbs, divisor.limbs);
+    std::unique_ptr<mp_limb_t[]> rest(new mp_limb_t[k]), product(new mp_limb_t[pn]);
+    advise_huge_pages(rest.get(), k * sizeof(mp_limb_t));
+    advise_huge_pages(product.get(), pn * sizeof(mp_limb_t));
+    std::copy_n(mpz_limbs_read(x.get_mpz_t()), k, rest.get());
     mpz_class quotient;
     mp_limb_t* qp = mpz_limbs_write(quotient.get_mpz_t(), static_cast<mp_size_t>(k));
     for (std::size_t at = 0; at < k; at += b) {
         std::size_t len = at + b < k ? b : k - at;
-        ntt_mul_fixed(product.data(), inverse, rest.data() + at, len);
-        std::copy_n(product.begin(), len, qp + at);
+        ntt_mul_fixed(product.get(), inverse, rest.get() + at, len);
+        std::copy_n(product.get(), len, qp + at);
         if (at + len == k)
             break;
         // Only the limbs below k matter to the blocks still to come.
         std::size_t reach = k - at;
-        ntt_mul_fixed(product.data(), divisor, qp + at, len);
-        subtract_low(rest.data() + at, reach, product.data(), std::min(len + divisor.limbs, reach));
+        ntt_mul_fixed(product.get(), divisor, qp + at, len);
+        subtract_low(rest.get() + at, reach, product.get(), std::min(len + divisor.limbs, reach));
     }
     mpz_limbs_finish(quotient.get_mpz_t(), static_cast<mp_size_t>(k));
     x.swap(quotient);

@@ -739,16 +739,16 @@ void ntt_compose(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const m
 ntt_fixed ntt_transform_fixed(const mp_limb_t* ap, std::size_t an, std::size_t other, ntt_path path)
 {
     plan s = plan_for(bit_length(ap, an), 64 * static_cast<u64>(other));
-    ntt_fixed f{path, an, s.w, s.la, s.n, std::vector<double>(2 * s.n + layout_for(s.n).doubles)};
+    ntt_fixed f{path, an, s.w, s.la, s.n, std::unique_ptr<double[]>(new double[2 * s.n])};
+    advise_huge_pages(f.transforms.get(), 2 * s.n * sizeof(double));
     const ntt_kernels& k = kernels(path);
-    double* roots = f.transforms.data() + 2 * s.n;
+    std::vector<double> roots(layout_for(s.n).doubles);
     for (int t = 0; t < 2; ++t) {
-        ntt_prime p = prime_for(k, roots, s.n, t == 0 ? prime1 : prime2);
-        double* x = f.transforms.data() + t * s.n;
+        ntt_prime p = prime_for(k, roots.data(), s.n, t == 0 ? prime1 : prime2);
+        double* x = f.transforms.get() + t * s.n;
         k.split(x, s.n, ap, an, s.w, s.la);
         k.forward(x, s.n, p);
     }
-    f.transforms.resize(2 * s.n);
     return f;
 }
 
@@ -767,7 +767,7 @@ void ntt_mul_fixed(mp_limb_t* rp, const ntt_fixed& a, const mp_limb_t* bp, std::
         primes[t] = prime_for(k, roots, n, t == 0 ? prime1 : prime2);
         k.split(x[t], n, bp, bn, a.w, lb);
         k.forward(x[t], n, primes[t]);
-        k.pointwise(x[t], a.transforms.data() + t * n, n, primes[t]);
+        k.pointwise(x[t], a.transforms.get() + t * n, n, primes[t]);
         k.inverse(x[t], n, primes[t]);
     }
     k.garner(x[0], x[1], n, primes[0], primes[1], inverse_of(n, prime1), inverse_of(n, prime2),

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <functional>
-#include <vector>
+#include <memory>
 
 // The instruction sets the transforms are written for; generic runs anywhere.
 enum class ntt_path { generic, avx2, avx512 };
@@ -55,7 +55,7 @@ struct ntt_fixed {
     std::size_t limbs;
     unsigned w;
     std::size_t pieces, n;
-    std::vector<double> transforms; // both primes'
+    std::unique_ptr<double[]> transforms; // both primes'
 };
 
 // The transforms of {ap, an} (not all zeros) for products with up to other limbs.
