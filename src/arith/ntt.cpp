@@ -443,6 +443,17 @@ void recombine_half(unsigned t, std::barrier<>& sync, const ntt_kernels& k, cons
         recombine(k, rp, limb, rn, x1, x2, s.n, s.w, mid, count, carry[1]);
 }
 
+// {rp, rn} <- the count coefficients whose residues the inverses of both primes
+// left in x and y (Garner, then the carries), on one thread; y is overwritten.
+void recombine_whole(const ntt_kernels& k, const ntt_prime& p1, const ntt_prime& p2, double* x, double* y,
+                     std::size_t n, unsigned w, std::size_t count, mp_limb_t* rp, std::size_t rn)
+{
+    k.garner(x, y, n, p1, p2, inverse_of(n, prime1), inverse_of(n, prime2),
+             centred(prime1_inverse_mod_prime2, prime2.p));
+    u64 carry[3];
+    recombine(k, rp, 0, rn, x, y, n, w, 0, count, carry);
+}
+
 } // namespace
 
 void keep_transform_scratch(bool keep)
@@ -505,10 +516,7 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
         product_mod(k, p1, x1, y, ap, an, bp, bn, s);
         ntt_prime p2 = prime_for(k, roots, s.n, prime2);
         product_mod(k, p2, x2, y, ap, an, bp, bn, s);
-        k.garner(x1, x2, s.n, p1, p2, inverse_of(s.n, prime1), inverse_of(s.n, prime2),
-                 centred(prime1_inverse_mod_prime2, prime2.p));
-        u64 carry[3];
-        recombine(k, rp, 0, rn, x1, x2, s.n, s.w, 0, count, carry);
+        recombine_whole(k, p1, p2, x1, x2, s.n, s.w, count, rp, rn);
         return;
     }
     // Two threads started once, meeting at a barrier between the steps; the
@@ -661,16 +669,11 @@ ntt_prime composition_mod(const ntt_kernels& k, const prime_constants& c, double
     return p;
 }
 
-// {r, rn} <- the count coefficients that x (mod p1) and y (mod p2) hold, as the
-// inverses leave them; y is overwritten.
+// The same into r's rn limbs, r >= 0.
 void recombine_all(const ntt_kernels& k, const ntt_prime& p1, const ntt_prime& p2, double* x, double* y,
                    std::size_t n, unsigned w, std::size_t count, mpz_ptr r, std::size_t rn)
 {
-    k.garner(x, y, n, p1, p2, inverse_of(n, prime1), inverse_of(n, prime2),
-             centred(prime1_inverse_mod_prime2, prime2.p));
-    mp_limb_t* rp = mpz_limbs_write(r, static_cast<mp_size_t>(rn));
-    u64 carry[3];
-    recombine(k, rp, 0, rn, x, y, n, w, 0, count, carry);
+    recombine_whole(k, p1, p2, x, y, n, w, count, mpz_limbs_write(r, static_cast<mp_size_t>(rn)), rn);
     mpz_limbs_finish(r, static_cast<mp_size_t>(rn));
 }
 
@@ -770,8 +773,5 @@ void ntt_mul_fixed(mp_limb_t* rp, const ntt_fixed& a, const mp_limb_t* bp, std::
         k.pointwise(x[t], a.transforms.get() + t * n, n, primes[t]);
         k.inverse(x[t], n, primes[t]);
     }
-    k.garner(x[0], x[1], n, primes[0], primes[1], inverse_of(n, prime1), inverse_of(n, prime2),
-             centred(prime1_inverse_mod_prime2, prime2.p));
-    u64 carry[3];
-    recombine(k, rp, 0, a.limbs + bn, x[0], x[1], n, a.w, 0, a.pieces + lb - 1, carry);
+    recombine_whole(k, primes[0], primes[1], x[0], x[1], n, a.w, a.pieces + lb - 1, rp, a.limbs + bn);
 }

@@ -5,8 +5,9 @@
 #include <cstdint>
 
 // r <- x * y, the product cut in two along y, or for large operands cut in pieces
-// of the shorter's size or less (and the shorter too, within a low cap), made one after the other on both cores, each
-// with a transform of at most cap points; r is neither x nor y.
+// of the shorter's size or less (and the shorter too, within a low cap), made one
+// after the other on both cores, each with a transform of at most cap points; r is
+// neither x nor y.
 void multiply_on_two_threads(mpz_class& r, mpz_srcptr x, mpz_srcptr y, std::size_t cap = SIZE_MAX);
 inline void multiply_on_two_threads(mpz_class& r, const mpz_class& x, const mpz_class& y, std::size_t cap = SIZE_MAX)
 {
