@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -25,6 +27,27 @@ TEST(Decimal, StringsAreGmps)
     for (const mpz_class& x : xs)
         for (size_t split : {size_t(50000), size_t(0)})
             EXPECT_EQ(decimal_string(x, split), x.get_str(10)) << "split from " << split;
+}
+
+// Digits cut where runs of zeros or nines make the cut's floor hard to tell: runs
+// shorter than the fractions' guard must come out exact, longer ones by the exact
+// divisions. Runs every few digits put some of them at every cut.
+TEST(Decimal, RunsOfZerosAndNinesAtTheCuts)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(2718);
+    for (std::size_t run : {5, 20, 30, 36, 40, 60})
+        for (const char* fill : {"0", "9", "09"}) {
+            std::string digits = "7";
+            while (digits.size() < 30000) {
+                digits += mpz_class(rng.get_z_range(mpz_class("10000000000000"))).get_str(10);
+                for (std::size_t i = 0; i < run; ++i)
+                    digits += fill[i * std::strlen(fill) / run];
+            }
+            mpz_class x(digits);
+            for (size_t split : {size_t(2000), size_t(0)})
+                EXPECT_EQ(decimal_string(x, split), digits) << run << " of " << fill << ", split from " << split;
+        }
 }
 
 } // namespace
