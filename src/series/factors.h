@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "series/shape.h"
+
 struct prime_power {
     uint64_t prime;
     uint32_t exponent;
@@ -17,8 +19,16 @@ using factor_list = std::vector<prime_power>;
 // b(n) in lowest terms (b(n) = -p/q), found by a sieve over the range's integers.
 void term_factors(unsigned long lo, unsigned long hi, std::vector<factor_list>& p, std::vector<factor_list>& q);
 
-// The greatest common divisor of x and y, taken out of both.
-factor_list take_common(factor_list& x, factor_list& y);
+// The greatest common divisor of x and y, taken out of both, for lists that share
+// no prime above largest: their entries above it are left as they are, unread.
+factor_list take_common(factor_list& x, factor_list& y, uint64_t largest = UINT64_MAX);
+// A prime that divides the numerator of b(n) and the denominator of b(n') for n and
+// n' in a range of this many terms divides 2(i' - i) + 503 for two of their integers
+// i and i': it is at most this.
+constexpr uint64_t largest_shared_prime(unsigned long terms)
+{
+    return 2 * block_length * static_cast<uint64_t>(terms) + first_odd - 2;
+}
 // The greatest common divisor of x and y.
 factor_list common(const factor_list& x, const factor_list& y);
 // x <- x * y.

@@ -67,10 +67,10 @@ void divide_out(const factor_list& g, factored_map& P, factored_map& Q)
 // P <- P o Q. A prime dividing both P.b and Q.c divides all three members of the
 // composition (a = P.a Q.c + P.b Q.a, b = P.b Q.b, c = P.c Q.c), so their common
 // part G is divided out of the two factors before the products; the products
-// for b and c are offered to the other thread of work.
-void merge(factored_map& P, factored_map& Q, shared_work* work = nullptr)
+// for b and c are offered to the other thread of work. P and Q span terms terms.
+void merge(factored_map& P, factored_map& Q, unsigned long terms, shared_work* work = nullptr)
 {
-    factor_list g = take_common(P.b, Q.c);
+    factor_list g = take_common(P.b, Q.c, largest_shared_prime(terms));
     settle(P);
     if (Q.lazy) {
         // Q.a = a(n) Q.c, so a = (P.a + P.b a(n)) Q.c / G: the product a(n) Q.c of
@@ -100,7 +100,7 @@ void build(factored_map& res, block& terms, unsigned long lo, unsigned long hi)
     factored_map right;
     build(res, terms, lo, mid);
     build(right, terms, mid, hi);
-    merge(res, right);
+    merge(res, right, hi - lo);
 }
 
 // Above the blocks, each block is factored just before it is composed; the halves
@@ -121,7 +121,7 @@ void build_blocks(factored_map& res, unsigned long lo, unsigned long hi, std::at
     factored_map right;
     split_work(
         work, [&] { build_blocks(res, lo, mid, done, work); }, [&] { build_blocks(right, mid, hi, done, work); });
-    merge(res, right, work);
+    merge(res, right, hi - lo, work);
 }
 
 } // namespace

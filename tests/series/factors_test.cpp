@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -55,6 +56,33 @@ TEST(Factors, ListsActAsTheirIntegers)
         EXPECT_TRUE(product(x) * g == px && product(y) * g == py);
         multiply_into(x, y);
         EXPECT_EQ(product(x), px * py / (g * g));
+    }
+}
+
+// No prime above largest_shared_prime(terms) divides both the numerators of some
+// terms and the denominators of the terms after them: the bounded common part is
+// the whole one, at the series' start and far into it.
+TEST(Factors, TermsShareNoPrimeAboveTheBound)
+{
+    for (unsigned long lo : {0ul, 1ul, 977ul, 1000000ul, 300000000ul}) {
+        std::vector<factor_list> p, q;
+        term_factors(lo, lo + 40, p, q);
+        for (std::size_t t = 0; t < p.size(); ++t) {
+            mpz_class g, pt = product(p[t]), qt = product(q[t]);
+            mpz_gcd(g.get_mpz_t(), pt.get_mpz_t(), qt.get_mpz_t());
+            EXPECT_EQ(g, 1) << "term " << lo + t;
+        }
+        for (std::size_t span : {2, 3, 8, 40}) {
+            factor_list b, c;
+            for (std::size_t t = 0; t < span / 2; ++t)
+                multiply_into(b, p[t]);
+            for (std::size_t t = span / 2; t < span; ++t)
+                multiply_into(c, q[t]);
+            factor_list b2 = b, c2 = c;
+            factor_list whole = take_common(b, c), bounded = take_common(b2, c2, largest_shared_prime(span));
+            EXPECT_EQ(product(bounded), product(whole)) << lo << " + " << span;
+            EXPECT_TRUE(product(b2) == product(b) && product(c2) == product(c)) << lo << " + " << span;
+        }
     }
 }
 
