@@ -135,13 +135,13 @@ bool digits_by_fraction(char* out, const mpz_class& x, std::size_t leaf, unsigne
 {
     std::size_t half = leaf << (levels - 1);
     mp_bitcnt_t p = fraction_bits(half);
-    // 10^half has fewer than p bits, so its reciprocal's kk = p + 64 bits are
-    // more than its own: shift < 0, v within 3 of 2^(2 kk - |shift|) / 10^half.
+    // 10^half has fewer than p bits, so its reciprocal's kk = p + 64 bits are more
+    // than its own: shift < 0, and v is within 3 of 2^2kk / (10^half 2^-shift).
     divisor top = prepare_divisor(powers[levels - 1], p, 2);
     mpz_class halves[2];
     divide(halves[0], halves[1], x, top, 2);
-    // f = floor((2h + 1) v / 2^(2 kk + shift - p + 1)) is (2h + 1) 2^(p - 1) / 10^half
-    // within 1 + 3 (2h + 1) 2^(p - 1 - kk) / 10^half < 1 + 3 2^-64: |y 2^p - f| < 2.
+    // Then (2h + 1) 2^(p - 1) v / 2^(2 kk + shift) is y 2^p = (2h + 1) 2^(p - 1) / 10^half
+    // within 3 y 2^p / 2^kk < 3 2^-64, and f, its floor, within 2 of y 2^p.
     mpz_class fractions[2];
     for (int i = 0; i < 2; ++i) {
         halves[i] = 2 * halves[i] + 1;
