@@ -67,7 +67,8 @@ void divide_out(const factor_list& g, factored_map& P, factored_map& Q)
 // P <- P o Q. A prime dividing both P.b and Q.c divides all three members of the
 // composition (a = P.a Q.c + P.b Q.a, b = P.b Q.b, c = P.c Q.c), so their common
 // part G is divided out of the two factors before the products; the products
-// for b and c are offered to the other thread of work. P and Q span terms terms.
+// for b and c are offered to the other thread of work. P and Q together hold
+// terms consecutive terms, P's first.
 void merge(factored_map& P, factored_map& Q, unsigned long terms, shared_work* work = nullptr)
 {
     factor_list g = take_common(P.b, Q.c, largest_shared_prime(terms));
