@@ -135,20 +135,16 @@ bool digits_by_fraction(char* out, const mpz_class& x, std::size_t leaf, unsigne
 {
     std::size_t half = leaf << (levels - 1);
     mp_bitcnt_t p = fraction_bits(half);
-    // 10^half has fewer than p bits, so its reciprocal's kk = p + 64 bits are more
-    // than its own: shift < 0, and v is within 3 of 2^2kk / (10^half 2^-shift).
+    // 10^half has fewer than p bits: the fractions' quotients need no remainder.
     divisor top = prepare_divisor(powers[levels - 1], p, 2);
     mpz_class halves[2];
     divide(halves[0], halves[1], x, top, 2);
-    // Then (2h + 1) 2^(p - 1) v / 2^(2 kk + shift) is y 2^p = (2h + 1) 2^(p - 1) / 10^half
-    // within 3 y 2^p / 2^kk < 3 2^-64, and f, its floor, within 2 of y 2^p.
+    // f within 2 of y 2^p = (2h + 1) 2^(p - 1) / 10^half.
     mpz_class fractions[2];
     for (int i = 0; i < 2; ++i) {
         halves[i] = 2 * halves[i] + 1;
-        multiply(fractions[i], halves[i], top.v, 2);
+        fractions[i] = scaled_quotient(halves[i], p - 1, top, 2);
         halves[i] = 0;
-        mpz_fdiv_q_2exp(fractions[i].get_mpz_t(), fractions[i].get_mpz_t(),
-                        static_cast<mp_bitcnt_t>(2 * static_cast<long>(top.kk) + top.shift) - (p - 1));
     }
     top = divisor();
     std::atomic<bool> failed{false};

@@ -179,6 +179,17 @@ void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d, std::size_t
     }
 }
 
+mpz_class scaled_quotient(const mpz_class& x, mp_bitcnt_t s, const divisor& d, unsigned threads)
+{
+    // d has fewer bits than kk: shift < 0, and v is within 3 of 2^2kk / (d 2^-shift).
+    // Then x 2^s v / 2^(2 kk + shift) is x 2^s / d within 3 x 2^s / (d 2^kk), below
+    // 3 2^-64, and its floor within 2 of x 2^s / d.
+    mpz_class q;
+    multiply(q, x, d.v, threads);
+    mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), static_cast<mp_bitcnt_t>(2 * static_cast<long>(d.kk) + d.shift) - s);
+    return q;
+}
+
 namespace {
 
 // x mod 2^(64 limbs), x >= 0.
@@ -197,16 +208,16 @@ void subtract_low(mp_limb_t* rp, std::size_t rn, const mp_limb_t* sp, std::size_
 }
 
 // x <- x / (odd 2^twos) for x >= 0 a multiple of it, in blocks of b limbs, given
-// the transforms of odd and of its inverse modulo 2^(64 b), each made for
-// products with b limbs: every block's two products transform the block alone.
-void divide_by_inverse(mpz_class& x, const mpz_class& odd, mp_bitcnt_t twos, const ntt_fixed& inverse,
-                       const ntt_fixed& divisor, std::size_t b)
+// the transforms of odd (divisor) and of its inverse modulo 2^(64 b), each made
+// for products with b limbs: every block's two products transform the block alone.
+void divide_by_inverse(mpz_class& x, mp_bitcnt_t twos, const ntt_fixed& inverse, const ntt_fixed& divisor,
+                       std::size_t b)
 {
     mpz_tdiv_q_2exp(x.get_mpz_t(), x.get_mpz_t(), twos);
     // The quotient has k limbs at most and is x / odd modulo 2^64k. Its blocks of
     // b limbs come from the low end: each is the rest's block times the inverse,
     // and its product by odd is taken off the rest.
-    std::size_t on = mpz_size(odd.get_mpz_t()), xn = mpz_size(x.get_mpz_t());
+    std::size_t on = divisor.limbs, xn = mpz_size(x.get_mpz_t());
     if (xn < on) {
         x = 0;
         return;
@@ -292,7 +303,7 @@ void divide_exact_pair(mpz_class& x, mpz_class& y, const mpz_class& d)
     for (mpz_class* z : {&x, &y}) {
         int sign = sgn(*z) * sgn(d);
         mpz_abs(z->get_mpz_t(), z->get_mpz_t());
-        divide_by_inverse(*z, odd, twos, inverse_t, odd_t, b);
+        divide_by_inverse(*z, twos, inverse_t, odd_t, b);
         if (sign < 0)
             mpz_neg(z->get_mpz_t(), z->get_mpz_t());
     }

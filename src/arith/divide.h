@@ -22,6 +22,11 @@ divisor prepare_divisor(const mpz_class& d, mp_bitcnt_t quotient_bits, unsigned 
 // Each product on up to threads threads.
 void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d, unsigned threads = 1);
 
+// An integer within 2 of x 2^s / d, by one product and no remainder, for 0 <= x 2^s
+// < d 2^quotient_bits and d prepared for quotients longer than d itself; the
+// product on up to threads threads.
+mpz_class scaled_quotient(const mpz_class& x, mp_bitcnt_t s, const divisor& d, unsigned threads = 1);
+
 // q <- floor(x / d) and x <- x - q d, for x >= 0 and d > 0 (q is neither): the
 // quotient from a reciprocal of d's top bits by Newton's iteration, the remainder
 // in x's own limbs, every large product on both cores and the largest within cap

@@ -370,15 +370,21 @@ private:
     double* data_ = nullptr;
 };
 
+// x[0, n) <- the forward transform mod p of {ap, an} cut into pieces of w bits.
+void transform_pieces(const ntt_kernels& k, const ntt_prime& p, double* x, std::size_t n, const mp_limb_t* ap,
+                      std::size_t an, unsigned w, std::size_t pieces)
+{
+    k.split(x, n, ap, an, w, pieces);
+    k.forward(x, n, p);
+}
+
 // The transforms of one prime: x <- n * (a * b) mod p (read back as for inverse),
 // y used as scratch; one thread.
 void product_mod(const ntt_kernels& k, const ntt_prime& p, double* x, double* y, const mp_limb_t* ap,
                  std::size_t an, const mp_limb_t* bp, std::size_t bn, const plan& s)
 {
-    k.split(x, s.n, ap, an, s.w, s.la);
-    k.forward(x, s.n, p);
-    k.split(y, s.n, bp, bn, s.w, s.lb);
-    k.forward(y, s.n, p);
+    transform_pieces(k, p, x, s.n, ap, an, s.w, s.la);
+    transform_pieces(k, p, y, s.n, bp, bn, s.w, s.lb);
     k.pointwise(x, y, s.n, p);
     k.inverse(x, s.n, p);
 }
@@ -390,13 +396,10 @@ void product_mod_half(unsigned t, std::barrier<>& sync, const ntt_kernels& k, co
                       double* y, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn,
                       const plan& s)
 {
-    if (t == 0) {
-        k.split(x, s.n, ap, an, s.w, s.la);
-        k.forward(x, s.n, p);
-    } else {
-        k.split(y, s.n, bp, bn, s.w, s.lb);
-        k.forward(y, s.n, p);
-    }
+    if (t == 0)
+        transform_pieces(k, p, x, s.n, ap, an, s.w, s.la);
+    else
+        transform_pieces(k, p, y, s.n, bp, bn, s.w, s.lb);
     sync.arrive_and_wait();
     std::size_t half = s.n / 2;
     k.pointwise(x + t * half, y + t * half, half, p);
@@ -561,8 +564,7 @@ void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, st
     // Each thread works one prime throughout, then half of each recombination.
     auto work = [&](unsigned t) {
         primes[t] = prime_for(k, roots[t], s.n, *constants[t]);
-        k.split(kept[t], s.n, ap, an, s.w, s.la);
-        k.forward(kept[t], s.n, primes[t]);
+        transform_pieces(k, primes[t], kept[t], s.n, ap, an, s.w, s.la);
         for (std::size_t at = 0; at < bn; at += piece) {
             std::size_t len = at + piece < bn ? piece : bn - at, rn = an + len, used = len;
             while (used > 0 && bp[at + used - 1] == 0)
@@ -570,8 +572,7 @@ void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, st
             if (used == 0)
                 continue;
             std::size_t lb = static_cast<std::size_t>((bit_length(bp + at, used) + s.w - 1) / s.w);
-            k.split(piece_mod[t], s.n, bp + at, used, s.w, lb);
-            k.forward(piece_mod[t], s.n, primes[t]);
+            transform_pieces(k, primes[t], piece_mod[t], s.n, bp + at, used, s.w, lb);
             k.pointwise(piece_mod[t], kept[t], s.n, primes[t]);
             k.inverse(piece_mod[t], s.n, primes[t]);
             sync.arrive_and_wait();
@@ -639,10 +640,7 @@ ntt_prime composition_mod(const ntt_kernels& k, const prime_constants& c, double
 {
     std::size_t n = s.n;
     ntt_prime p = prime_for(k, space + 4 * n, n, c);
-    auto transform = [&](double* x, operand i) {
-        k.split(x, n, limbs[i], sizes[i], s.w, s.pieces[i]);
-        k.forward(x, n, p);
-    };
+    auto transform = [&](double* x, operand i) { transform_pieces(k, p, x, n, limbs[i], sizes[i], s.w, s.pieces[i]); };
     double *x1 = space, *x2 = x1 + n, *x3 = x2 + n, *x4 = x3 + n;
     // Each operand's buffer is taken again as soon as its last product is made.
     transform(x1, qc);
@@ -749,8 +747,7 @@ ntt_fixed ntt_transform_fixed(const mp_limb_t* ap, std::size_t an, std::size_t o
     for (int t = 0; t < 2; ++t) {
         ntt_prime p = prime_for(k, roots.data(), s.n, t == 0 ? prime1 : prime2);
         double* x = f.transforms.get() + t * s.n;
-        k.split(x, s.n, ap, an, s.w, s.la);
-        k.forward(x, s.n, p);
+        transform_pieces(k, p, x, s.n, ap, an, s.w, s.la);
     }
     return f;
 }
@@ -768,8 +765,7 @@ void ntt_mul_fixed(mp_limb_t* rp, const ntt_fixed& a, const mp_limb_t* bp, std::
     ntt_prime primes[2];
     for (int t = 0; t < 2; ++t) {
         primes[t] = prime_for(k, roots, n, t == 0 ? prime1 : prime2);
-        k.split(x[t], n, bp, bn, a.w, lb);
-        k.forward(x[t], n, primes[t]);
+        transform_pieces(k, primes[t], x[t], n, bp, bn, a.w, lb);
         k.pointwise(x[t], a.transforms.get() + t * n, n, primes[t]);
         k.inverse(x[t], n, primes[t]);
     }
