@@ -31,6 +31,54 @@ mpf_class unreduced_quotient(mpz_class& numerator, mpz_class& denominator)
     return r;
 }
 
+namespace {
+
+// Limbs kept of each factor of the first term left out: the interval they leave
+// is some 2^-500 of the term, where the float holds three limbs.
+constexpr std::size_t leading_limbs = 8;
+
+// |x| but for its limbs below the leading ones, whose count goes to dropped.
+mpz_class leading_part(const mpz_class& x, std::size_t& dropped)
+{
+    std::size_t n = mpz_size(x.get_mpz_t());
+    dropped = n > leading_limbs ? n - leading_limbs : 0;
+    mpz_t view;
+    return mpz_class(mpz_roinit_n(view, mpz_limbs_read(x.get_mpz_t()) + dropped, static_cast<mp_size_t>(n - dropped)));
+}
+
+} // namespace
+
+bool leading_quotient(const mpz_class& a, const mpz_class& b1, const mpz_class& b2, mpz_class& D, mpf_class& q,
+                      next_term& t)
+{
+    // |a b1 b2| / 2^s lies in [lo, hi), s = 64 (d1 + d2), the bounds one limb
+    // above the leading ones where some were dropped.
+    std::size_t d1 = 0, d2 = 0;
+    mpz_class t1 = leading_part(b1, d1), t2 = leading_part(b2, d2);
+    mpz_class lo = a * t1 * t2, hi = a * (t1 + (d1 > 0)) * (t2 + (d2 > 0));
+    std::size_t bits = mpz_sizeinbase(lo.get_mpz_t(), 2);
+    if (bits != mpz_sizeinbase(hi.get_mpz_t(), 2))
+        return false;
+    int sign = sgn(b1) * sgn(b2);
+    if (sign < 0) {
+        lo = -lo;
+        hi = -hi;
+    }
+    // With as many limbs as the term, each bound's float is the truncation of its
+    // quotient at the same place as the term's, 2^-s times over: equal floats
+    // leave the term's no other value.
+    mpf_class f_lo = unreduced_quotient(lo, D), f_hi = unreduced_quotient(hi, D);
+    if (f_lo != f_hi)
+        return false;
+    mp_bitcnt_t s = 64 * static_cast<mp_bitcnt_t>(d1 + d2);
+    // By whole limbs: the exponent moves, the limbs stay.
+    mpf_mul_2exp(f_lo.get_mpf_t(), f_lo.get_mpf_t(), s);
+    mpf_swap(q.get_mpf_t(), f_lo.get_mpf_t());
+    t.sign = sign;
+    t.bits = bits + s;
+    return true;
+}
+
 bool next_sum_agrees(mpz_class& R, const mpz_class& D, const mpz_class& power, const next_term& next,
                      std::size_t cap)
 {
@@ -84,8 +132,6 @@ struct last_phase {
     // The stages' files, from which the first term left out can be formed again.
     stage_digests stages;
     mpz_class power, D, X, T;
-    // Formed for the error bound, then let go: only its sign and size are kept.
-    mpz_class next;
     next_term left_out;
     bool exact = false;
     // The bound on the products' transforms.
@@ -115,24 +161,31 @@ void phase(last_phase& r, const std::string& heading, const char* first_step, co
 
 void precision(last_phase& r)
 {
-    phase(r, "\nprécision...", "terme suivant et dénominateur", [&r] {
-        both([&r] {
-            r.next = first_left_out(r.A.b, r.m);
-            release(r.A.b);
-        }, [&r] {
+    mpf_class bound;
+    phase(r, "\nprécision...", "terme suivant et dénominateur", [&r, &bound] {
+        // The first term left out is a(m+1) A.b, with A.b the product of the
+        // stages' b: their leading limbs nearly always give all that is needed of it.
+        mpz_class b2;
+        both([&r, &b2] { b2 = stage_b(2, r.stages); }, [&r] {
             r.D = c0(k0) * r.A.c;
             release(r.A.c);
         });
-    }, [&r] {
-        mpf_class bound = unreduced_quotient(r.next, r.D);
+        mpz_class a_next = a(mpz_class(r.m + 1));
+        if (!leading_quotient(a_next, r.A.b, b2, r.D, bound, r.left_out)) {
+            mpz_class next;
+            multiply_on_two_threads(next, r.A.b, b2, r.cap);
+            next *= a_next;
+            bound = unreduced_quotient(next, r.D);
+            r.left_out.sign = sgn(next);
+            r.left_out.bits = mpz_sizeinbase(next.get_mpz_t(), 2);
+        }
+        release(r.A.b);
+    }, [&r, &bound] {
         std::cout << "nombre de termes de la somme partielle = " << r.m << std::endl;
         std::cout << "incertitude = " << std::scientific << bound << std::endl;
         // The check seldom needs more than its size: it is formed again from the
         // stages' files if it does.
-        r.left_out.sign = sgn(r.next);
-        r.left_out.bits = mpz_sizeinbase(r.next.get_mpz_t(), 2);
         r.left_out.make = [&r] { return first_left_out(composed_b(r.stages, r.cap), r.m); };
-        release(r.next);
     }, "");
 }
 

@@ -20,6 +20,13 @@ struct next_term {
     std::function<mpz_class()> make;
 };
 
+// The first term left out, a * b1 * b2 for a > 0, b1, b2 != 0, by the leading
+// limbs of b1 and b2 alone: where they decide them, q <- unreduced_quotient of
+// the term by D > 0 (D lent and given back) and t's sign and bits are set, and
+// true is returned; false where they do not.
+bool leading_quotient(const mpz_class& a, const mpz_class& b1, const mpz_class& b2, mpz_class& D, mpf_class& q,
+                      next_term& t);
+
 // Whether floor((X + Y) / D) = T for Y = power * next, given R = X - T*D for
 // D > 0 and T meant as floor(X / D): the answer is 0 <= R < D and
 // 0 <= R + Y < D, so that a T that is not floor(X / D) is refused too. Y is

@@ -49,6 +49,15 @@ void compose_on_two_threads(affine& P, affine&& Q, std::size_t cap)
 
 void compose_fetching(affine& P, const std::function<void(mpz_class&, char)>& fetch, std::size_t cap)
 {
+    compose_a_c_fetching(P, fetch, cap);
+    mpz_class q, r;
+    fetch(q, 'b');
+    multiply_on_two_threads(r, P.b, q, cap);
+    P.b.swap(r);
+}
+
+void compose_a_c_fetching(affine& P, const std::function<void(mpz_class&, char)>& fetch, std::size_t cap)
+{
     // These are the largest maps of a run: one product at a time, in the order
     // that lets each old member of P, and each member of Q, go as soon as it has
     // been used, and P.b Q.a added into the new a in place.
@@ -64,10 +73,6 @@ void compose_fetching(affine& P, const std::function<void(mpz_class&, char)>& fe
     release(q);
     fetch(q, 'a');
     add_product(P.a, P.b, q, cap);
-    release(q);
-    fetch(q, 'b');
-    multiply_on_two_threads(r, P.b, q, cap);
-    P.b.swap(r);
 }
 
 void compose_shared(affine& P, const affine& Q, shared_work* work)

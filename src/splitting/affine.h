@@ -50,6 +50,9 @@ void compose_on_two_threads(affine& P, affine&& Q, std::size_t cap = SIZE_MAX);
 // its products come: one product at a time on both cores within cap transform
 // points, each of P's old members and of Q's freed after its last use.
 void compose_fetching(affine& P, const std::function<void(mpz_class&, char)>& fetch, std::size_t cap);
+// The same but for b: P.a and P.c become those of P o Q, P.b is left as it was
+// and Q's b is never fetched.
+void compose_a_c_fetching(affine& P, const std::function<void(mpz_class&, char)>& fetch, std::size_t cap);
 
 // P <- P o Q, the same triple as P.compose(Q), its products for b and c offered to
 // the other thread of work (split_work); Q is not P.

@@ -76,7 +76,7 @@ affine g(unsigned long m, stage_digests* digests)
     affine A1(stage_prefix(1), "pi/" + stage_prefix(1), &stages[0]);
     // The second stage's members are read only when their products come, so
     // that the run's largest integers are never all held at once.
-    compose_fetching(
+    compose_a_c_fetching(
         A1, [&stages](mpz_class& x, char member) { read_member(2, member, stages[1], x); }, largest_transform());
     // After the composition, not beside it: its scratch would add to the
     // composition's, at the run's peak.
@@ -87,11 +87,16 @@ affine g(unsigned long m, stage_digests* digests)
     return A1;
 }
 
+mpz_class stage_b(int k, const stage_digests& digests)
+{
+    mpz_class b;
+    read_member(k, 'b', digests[static_cast<std::size_t>(k - 1)], b);
+    return b;
+}
+
 mpz_class composed_b(const stage_digests& digests, std::size_t cap)
 {
-    mpz_class b1, b2, b;
-    read_member(1, 'b', digests[0], b1);
-    read_member(2, 'b', digests[1], b2);
+    mpz_class b1 = stage_b(1, digests), b2 = stage_b(2, digests), b;
     multiply_on_two_threads(b, b1, b2, cap);
     return b;
 }

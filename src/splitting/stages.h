@@ -24,10 +24,14 @@ std::size_t largest_transform();
 // The digests of the two stages' files, as g wrote them.
 using stage_digests = std::array<map_digest, 2>;
 
-// f(0) o ... o f(m), unreduced, for m >= 2; sets dixExpN to 10^N and, when
-// digests is given, the stages' digests.
+// f(0) o ... o f(m), unreduced, for m >= 2, but for its b: that stays stage 1's
+// b, since the run needs the whole product only in rare cases (composed_b). Sets
+// dixExpN to 10^N and, when digests is given, the stages' digests.
 affine g(unsigned long m, stage_digests* digests = nullptr);
 
-// The b of g's map once more: the product of the stages' b, read back from their
+// Stage k's b, read back from its file (checked against its digest).
+mpz_class stage_b(int k, const stage_digests& digests);
+
+// The b of f(0) o ... o f(m): the product of the stages' b, read back from their
 // files (checked against digests), within cap transform points.
 mpz_class composed_b(const stage_digests& digests, std::size_t cap = SIZE_MAX);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iomanip>
+#include <sstream>
+
 namespace {
 
 // next as the check takes it, counting the times it is formed.
@@ -57,6 +60,61 @@ TEST(Evaluation, SizesDecideOnlyWhereTheyMust)
     }
     mpz_class R = D - 1, zero = 0;
     EXPECT_TRUE(next_sum_agrees(R, D, zero, term(next)));
+}
+
+// The bound as the run prints it.
+std::string shown(const mpf_class& x)
+{
+    std::ostringstream out;
+    out << std::scientific << std::setprecision(3) << x;
+    return out.str();
+}
+
+TEST(Evaluation, LeadingLimbsGiveTheBoundOfTheWholeTermOrNothing)
+{
+    // Factors of 1 to 40 limbs, of either sign, mostly past the leading limbs
+    // kept; whenever an answer comes it is the whole term's, to the last limb of
+    // the float and of the printed line.
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(5);
+    mpz_class D = rng.get_z_bits(9000) | (mpz_class(1) << 8999);
+    int decided = 0;
+    for (int i = 0; i < 300; ++i) {
+        mpz_class a = rng.get_z_bits(8000) + 1;
+        mpz_class b1 = rng.get_z_bits(64 * (1 + i % 40)) + 1, b2 = rng.get_z_bits(64 * (1 + i * 7 % 40)) + 1;
+        if (i % 3 == 0)
+            b1 = -b1;
+        if (i % 5 == 0)
+            b2 = -b2;
+        mpz_class next = a * b1 * b2;
+        mpf_class q;
+        next_term t;
+        if (!leading_quotient(a, b1, b2, D, q, t))
+            continue;
+        ++decided;
+        mpf_class whole = unreduced_quotient(next, D);
+        EXPECT_EQ(mpf_cmp(q.get_mpf_t(), whole.get_mpf_t()), 0) << i;
+        EXPECT_EQ(q.get_mpf_t()->_mp_size, whole.get_mpf_t()->_mp_size) << i;
+        EXPECT_EQ(shown(q), shown(whole)) << i;
+        EXPECT_EQ(t.sign, sgn(next)) << i;
+        EXPECT_EQ(t.bits, mpz_sizeinbase(next.get_mpz_t(), 2)) << i;
+    }
+    EXPECT_GT(decided, 290);
+
+    // Undecided: leading limbs all ones leave the term just below a power of two
+    // or on it, its size open; a D just above the low bound times a power of two
+    // leaves the float's last limb open.
+    mpz_class one = 1, ones = (mpz_class(1) << (64 * 12)) - 1;
+    mpf_class q;
+    next_term t;
+    EXPECT_FALSE(leading_quotient(one, ones, ones, D, q, t));
+    mpz_class a = 3, b2 = rng.get_z_bits(64 * 20) | 1;
+    mpz_class b1 = rng.get_z_bits(64 * 20) | (mpz_class(1) << (64 * 20 - 1));
+    mpz_class t1 = b1 >> (64 * 12), t2 = b2 >> (64 * 12);
+    mpz_class near = ((a * t1 * t2) << (64 * 40)) + 1;
+    EXPECT_FALSE(leading_quotient(a, b1, b2, near, q, t));
+    // The same factors with a D that does not sit on that edge are decided.
+    EXPECT_TRUE(leading_quotient(a, b1, b2, D, q, t));
 }
 
 } // namespace
