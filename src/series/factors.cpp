@@ -45,8 +45,8 @@ odd_divisor divisor_of(uint64_t p)
     return {inverse, UINT64_MAX / p};
 }
 
-// Sorts words below 2^bits by a radix sort on bytes: a term's hundred-odd
-// large primes are sorted in a few passes, with no comparison to mispredict.
+// Sorts words below 2^bits by a radix sort on bytes: a block's large primes are
+// sorted in a few passes, with no comparison to mispredict.
 void sort_words(std::vector<uint64_t>& v, std::vector<uint64_t>& scratch, int bits)
 {
     scratch.resize(v.size());
@@ -66,9 +66,10 @@ void sort_words(std::vector<uint64_t>& v, std::vector<uint64_t>& scratch, int bi
 // (each term owns block_length consecutive values). Small primes come in increasing
 // order, so each list grows sorted; what is left of a value after them is one prime
 // above every small prime, and at most one value of a term has it (small primes reach 503,
-// and a term's values span less than 2 * 509).
+// and a term's values span less than 2 * 509). Those up to largest are sorted in; those
+// above it, which no merge will look for, go last as they come.
 void sieve_values(uint64_t first, uint64_t step, size_t count, const std::vector<uint64_t>& small,
-                  std::vector<factor_list>& lists)
+                  uint64_t largest, std::vector<factor_list>& lists)
 {
     std::vector<uint64_t> rest(count);
     for (size_t k = 0; k < count; ++k)
@@ -100,24 +101,40 @@ void sieve_values(uint64_t first, uint64_t step, size_t count, const std::vector
             append(lists[k / block_length], p, e);
         }
     }
-    std::vector<uint64_t> large, scratch;
-    large.reserve(block_length);
-    int bits = count ? 64 - __builtin_clzll(first + step * (count - 1)) : 0;
-    for (size_t t = 0; t * block_length < count; ++t) {
-        large.clear();
-        for (size_t k = t * block_length; k < (t + 1) * block_length; ++k)
-            if (rest[k] > 1)
-                large.push_back(rest[k]);
-        sort_words(large, scratch, bits);
-        lists[t].reserve(lists[t].size() + large.size());
-        for (uint64_t prime : large)
-            lists[t].push_back({prime, 1});
+    // The large primes up to largest, keyed by term and prime, sorted all at once
+    // (a sort for each term paid its buckets for a hundred-odd values); those
+    // above largest go last in each term's list, in the values' order.
+    uint64_t top = count ? std::min(first + step * (count - 1), largest) : 0;
+    int bits = top ? 64 - __builtin_clzll(top) : 0;
+    size_t terms = (count + block_length - 1) / block_length;
+    int term_bits = terms > 1 ? 64 - __builtin_clzll(terms - 1) : 0;
+    std::vector<uint64_t> keys(count), scratch, above(block_length);
+    size_t kept = 0;
+    for (size_t k = 0; k < count; ++k) {
+        uint64_t v = rest[k];
+        keys[kept] = (static_cast<uint64_t>(k / block_length) << bits) | v;
+        kept += static_cast<size_t>(v > 1) & static_cast<size_t>(v <= largest);
+    }
+    keys.resize(kept);
+    sort_words(keys, scratch, bits + term_bits);
+    const uint64_t mask = (uint64_t(1) << bits) - 1;
+    for (uint64_t key : keys)
+        lists[key >> bits].push_back({key & mask, 1});
+    for (size_t t = 0; t < terms; ++t) {
+        size_t n = 0;
+        for (size_t k = t * block_length; k < (t + 1) * block_length && k < count; ++k) {
+            above[n] = rest[k];
+            n += rest[k] > largest;
+        }
+        for (size_t i = 0; i < n; ++i)
+            lists[t].push_back({above[i], 1});
     }
 }
 
 } // namespace
 
-void term_factors(unsigned long lo, unsigned long hi, std::vector<factor_list>& p, std::vector<factor_list>& q)
+void term_factors(unsigned long lo, unsigned long hi, std::vector<factor_list>& p, std::vector<factor_list>& q,
+                  uint64_t largest)
 {
     size_t terms = hi - lo, count = block_length * terms;
     uint64_t top = 2 * block_length * static_cast<uint64_t>(hi) + first_odd;
@@ -127,10 +144,10 @@ void term_factors(unsigned long lo, unsigned long hi, std::vector<factor_list>& 
     p.assign(terms, {});
     q.assign(terms, {});
     // p: the integers i = 252n+1 .. 252n+252; q: the odd 2i+503 for the same i, times 2^378.
-    sieve_values(block_length * static_cast<uint64_t>(lo) + 1, 1, count, small, p);
+    sieve_values(block_length * static_cast<uint64_t>(lo) + 1, 1, count, small, largest, p);
     for (auto& list : q)
         list.push_back({2, b_twos});
-    sieve_values(2 * (block_length * static_cast<uint64_t>(lo) + 1) + first_odd, 2, count, small, q);
+    sieve_values(2 * (block_length * static_cast<uint64_t>(lo) + 1) + first_odd, 2, count, small, largest, q);
     for (size_t t = 0; t < terms; ++t)
         take_common(p[t], q[t], largest_shared_prime(1));
 }
@@ -176,6 +193,13 @@ factor_list common(const factor_list& x, const factor_list& y)
             g.push_back({x[i].prime, std::min(x[i++].exponent, y[j++].exponent)});
     }
     return g;
+}
+
+void drop_above(factor_list& x, uint64_t largest)
+{
+    auto end = std::upper_bound(x.begin(), x.end(), largest,
+                                [](uint64_t v, const prime_power& pp) { return v < pp.prime; });
+    x.erase(end, x.end());
 }
 
 void multiply_into(factor_list& x, const factor_list& y)

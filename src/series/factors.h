@@ -12,12 +12,15 @@ struct prime_power {
     uint64_t prime;
     uint32_t exponent;
 };
-// Sorted by prime, every exponent positive; the empty list is 1.
+// Sorted by prime (but for term_factors' larger primes), every exponent positive;
+// the empty list is 1.
 using factor_list = std::vector<prime_power>;
 
 // For n in [lo, hi): p[n-lo] and q[n-lo] factor |numerator| and denominator of
 // b(n) in lowest terms (b(n) = -p/q), found by a sieve over the range's integers.
-void term_factors(unsigned long lo, unsigned long hi, std::vector<factor_list>& p, std::vector<factor_list>& q);
+// The lists are sorted up to largest; their primes above it come last, unsorted.
+void term_factors(unsigned long lo, unsigned long hi, std::vector<factor_list>& p, std::vector<factor_list>& q,
+                  uint64_t largest = UINT64_MAX);
 
 // The greatest common divisor of x and y, taken out of both, for lists that share
 // no prime above largest: their entries above it are left as they are, unread.
@@ -31,6 +34,9 @@ constexpr uint64_t largest_shared_prime(unsigned long terms)
 }
 // The greatest common divisor of x and y.
 factor_list common(const factor_list& x, const factor_list& y);
+// x <- its entries up to largest, for x sorted up to largest with the larger
+// primes after them (as term_factors makes them).
+void drop_above(factor_list& x, uint64_t largest);
 // x <- x * y.
 void multiply_into(factor_list& x, const factor_list& y);
 // The integer that the list stands for.

@@ -40,6 +40,8 @@ constexpr unsigned long block_terms = 32;
 
 struct block {
     unsigned long lo = 0;
+    // No merge of the whole range can take out a prime above this.
+    uint64_t largest = 0;
     std::vector<factor_list> p, q;
 };
 
@@ -52,6 +54,10 @@ void leaf(factored_map& res, block& terms, unsigned long n)
     res.map.c = product(q);
     res.map.a = a(mpz_class(n));
     res.lazy = true;
+    // Most of the entries of the range's larger lists are primes above what any
+    // of its merges can share: dropped here, they are never merged again.
+    drop_above(p, terms.largest);
+    drop_above(q, terms.largest);
     res.b.swap(p);
     res.c.swap(q);
 }
@@ -106,13 +112,14 @@ void build(factored_map& res, block& terms, unsigned long lo, unsigned long hi)
 
 // Above the blocks, each block is factored just before it is composed; the halves
 // are shared with the other thread through work.
-void build_blocks(factored_map& res, unsigned long lo, unsigned long hi, std::atomic<unsigned long>* done,
-                  shared_work* work)
+void build_blocks(factored_map& res, unsigned long lo, unsigned long hi, uint64_t largest,
+                  std::atomic<unsigned long>* done, shared_work* work)
 {
     if (hi - lo <= block_terms) {
         block terms;
         terms.lo = lo;
-        term_factors(lo, hi, terms.p, terms.q);
+        terms.largest = largest;
+        term_factors(lo, hi, terms.p, terms.q, largest);
         build(res, terms, lo, hi);
         if (done)
             done->fetch_add(hi - lo, std::memory_order_relaxed);
@@ -121,7 +128,8 @@ void build_blocks(factored_map& res, unsigned long lo, unsigned long hi, std::at
     unsigned long mid = lo + (hi - lo) / 2;
     factored_map right;
     split_work(
-        work, [&] { build_blocks(res, lo, mid, done, work); }, [&] { build_blocks(right, mid, hi, done, work); });
+        work, [&] { build_blocks(res, lo, mid, largest, done, work); },
+        [&] { build_blocks(right, mid, hi, largest, done, work); });
     merge(res, right, hi - lo, work);
 }
 
@@ -131,9 +139,10 @@ void primitive_map(affine& res, unsigned long lo, unsigned long hi, std::atomic<
                    shared_work* work)
 {
     factored_map m;
-    build_blocks(m, lo, hi, done, work);
+    build_blocks(m, lo, hi, largest_shared_prime(hi - lo), done, work);
     settle(m);
-    // What the three members still share divides gcd(b, c), which the lists give.
+    // What the three members still share divides gcd(b, c), which the lists give
+    // (the primes dropped from them are not shared either).
     factor_list bc = common(m.b, m.c);
     if (!bc.empty()) {
         mpz_class g = product(bc);

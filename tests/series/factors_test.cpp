@@ -1,6 +1,7 @@
 // The algebra of factor lists against the integers they stand for: products,
 // common parts and merges must be the plain products and gcds.
 #include "series/factors.h"
+#include "series/terms.h"
 
 #include <gtest/gtest.h>
 
@@ -82,6 +83,30 @@ TEST(Factors, TermsShareNoPrimeAboveTheBound)
             factor_list whole = take_common(b, c), bounded = take_common(b2, c2, largest_shared_prime(span));
             EXPECT_EQ(product(bounded), product(whole)) << lo << " + " << span;
             EXPECT_TRUE(product(b2) == product(b) && product(c2) == product(c)) << lo << " + " << span;
+        }
+    }
+}
+
+// Each term's lists are its ratio b(n) = -p/q in lowest terms; sorted up to the
+// bound given, the larger primes after, where dropping them leaves the rest.
+TEST(Factors, TermListsAreTheRatiosSortedUpToTheBound)
+{
+    for (unsigned long lo : {0ul, 977ul, 1000000ul, 300000000ul}) {
+        uint64_t largest = largest_shared_prime(40);
+        std::vector<factor_list> p, q;
+        term_factors(lo, lo + 40, p, q, largest);
+        for (std::size_t t = 0; t < p.size(); ++t) {
+            mpq_class ratio = b(lo + t);
+            EXPECT_EQ(-product(p[t]), ratio.get_num()) << lo + t;
+            EXPECT_EQ(product(q[t]), ratio.get_den()) << lo + t;
+            for (factor_list* list : {&p[t], &q[t]}) {
+                factor_list kept = *list;
+                drop_above(kept, largest);
+                for (std::size_t i = 1; i < kept.size(); ++i)
+                    EXPECT_LT(kept[i - 1].prime, kept[i].prime) << lo + t;
+                for (std::size_t i = kept.size(); i < list->size(); ++i)
+                    EXPECT_GT((*list)[i].prime, largest) << lo + t;
+            }
         }
     }
 }
