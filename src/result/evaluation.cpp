@@ -163,8 +163,8 @@ void precision(last_phase& r)
 {
     mpf_class bound;
     phase(r, "\nprécision...", "terme suivant et dénominateur", [&r, &bound] {
-        // The first term left out is a(m+1) A.b, with A.b the product of the
-        // stages' b: their leading limbs nearly always give all that is needed of it.
+        // The first term left out is a(m+1) b1 b2, with A.b = b1 stage 1's b and b2
+        // stage 2's: their leading limbs nearly always give all that is needed of it.
         mpz_class b2;
         both([&r, &b2] { b2 = stage_b(2, r.stages); }, [&r] {
             r.D = c0(k0) * r.A.c;
