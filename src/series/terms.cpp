@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "series/lanes.h"
 #include "series/poly.h"
 #include "series/shape.h"
 
@@ -43,6 +44,37 @@ mpz_class a(mpz_class n)
         i += j;
     }
     return r;
+}
+
+bool a_lanes_supported()
+{
+    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+                            __builtin_cpu_supports("avx512ifma");
+    return has;
+}
+
+void a_values_by(unsigned long first, unsigned long count, mpz_class* out, bool lanes)
+{
+    unsigned long i = 0;
+    // The lanes hold n below 2^52; the last group repeats its last term.
+    if (lanes && count > 0 && first < (1ul << 52) && count - 1 < (1ul << 52) - first) {
+        for (; i < count; i += 8) {
+            unsigned long n[8];
+            mpz_class values[8];
+            for (unsigned long l = 0; l < 8; ++l)
+                n[l] = first + std::min(i + l, count - 1);
+            a_eight(n, values);
+            for (unsigned long l = 0; l < 8 && i + l < count; ++l)
+                out[i + l].swap(values[l]);
+        }
+    }
+    for (; i < count; ++i)
+        out[i] = a(mpz_class(first + i));
+}
+
+void a_values(unsigned long first, unsigned long count, mpz_class* out)
+{
+    a_values_by(first, count, out, a_lanes_supported());
 }
 
 mpq_class b(unsigned long n)

@@ -43,6 +43,7 @@ struct block {
     // No merge of the whole range can take out a prime above this.
     uint64_t largest = 0;
     std::vector<factor_list> p, q;
+    std::vector<mpz_class> a; // a(n) of the block's terms
 };
 
 void leaf(factored_map& res, block& terms, unsigned long n)
@@ -52,7 +53,7 @@ void leaf(factored_map& res, block& terms, unsigned long n)
     res.map.b = product(p);
     mpz_neg(res.map.b.get_mpz_t(), res.map.b.get_mpz_t());
     res.map.c = product(q);
-    res.map.a = a(mpz_class(n));
+    res.map.a.swap(terms.a[n - terms.lo]);
     res.lazy = true;
     // Most of the entries of the range's larger lists are primes above what any
     // of its merges can share: dropped here, they are never merged again.
@@ -120,6 +121,8 @@ void build_blocks(factored_map& res, unsigned long lo, unsigned long hi, uint64_
         terms.lo = lo;
         terms.largest = largest;
         term_factors(lo, hi, terms.p, terms.q, largest);
+        terms.a.resize(hi - lo);
+        a_values(lo, hi - lo, terms.a.data());
         build(res, terms, lo, hi);
         if (done)
             done->fetch_add(hi - lo, std::memory_order_relaxed);

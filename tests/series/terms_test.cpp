@@ -47,4 +47,28 @@ TEST(Terms, PolynomialByWordChunksIsPlainHorner)
     EXPECT_EQ(a(beyond), horner(poly, block_length, beyond));
 }
 
+TEST(Terms, ValuesEightAtOnceArePlainHorner)
+{
+    // Ranges across the sizes where the chunk of coefficients a lane takes at
+    // once shortens (n^k below 2^52: n = 91, 172, 407, 1352, 8192, 165141, 2^26),
+    // lengths that leave a group part empty, and the lanes' last n, 2^52 - 1.
+    struct range {
+        unsigned long first, count;
+    } ranges[] = {{0, 13},     {85, 9},         {170, 8},          {405, 3},          {1350, 17},
+                  {8188, 8},   {165137, 9},     {67108860, 10},    {(1ul << 52) - 9, 9}, {(1ul << 52) - 2, 3},
+                  {~0ul - 1, 2}, {5, 0}};
+    std::vector<bool> routes{false};
+    if (a_lanes_supported())
+        routes.push_back(true);
+    for (bool lanes : routes)
+        for (auto [first, count] : ranges) {
+            std::vector<mpz_class> values(count + 1, -1);
+            a_values_by(first, count, values.data(), lanes);
+            for (unsigned long i = 0; i < count; ++i)
+                EXPECT_EQ(values[i], horner(poly, block_length, mpz_class(first + i)))
+                    << "n = " << first + i << (lanes ? " in lanes" : "");
+            EXPECT_EQ(values[count], -1) << "written past the end";
+        }
+}
+
 } // namespace
