@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "arith/mul.h"
 #include "common/pages.h"
 #include "series/shape.h"
 
@@ -243,7 +244,7 @@ std::size_t product_of_words(mp_limb_t* rp, mp_limb_t* tp, const uint64_t* w, st
         std::swap(a, b);
         std::swap(an, bn);
     }
-    mpn_mul(rp, a, static_cast<mp_size_t>(an), b, static_cast<mp_size_t>(bn));
+    multiply_limbs(rp, a, an, b, bn);
     return an + bn - (rp[an + bn - 1] == 0);
 }
 
