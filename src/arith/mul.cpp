@@ -29,12 +29,14 @@ ntt_path best_path()
     return best;
 }
 
-// Whether the schoolbook beats GMP at an by bn limbs, an >= bn (AMD EPYC: 1.2x
-// at 48 by 48 limbs, 1.4x from 96 by 96 to 300 by 300, 1.1x at 48 by 24).
+// Whether the schoolbook beats GMP at an by bn limbs, an >= bn (AMD EPYC: 1.1x
+// at 36 by 36 limbs, 1.4-1.75x from 48 by 48 to 300 by 300; 1.2x at 40 by 20
+// and 64 by 16).
 bool schoolbook_wins(std::size_t an, std::size_t bn)
 {
     static const bool supported = schoolbook_supported();
-    return supported && bn < schoolbook_limit && (bn >= 40 || (bn >= 24 && an >= 2 * bn));
+    return supported && bn < schoolbook_limit &&
+           (bn >= 36 || (bn >= 20 && an >= 2 * bn) || (bn >= 16 && an >= 4 * bn));
 }
 
 // r <- x * y below the transforms' sizes.

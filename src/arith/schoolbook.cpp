@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -15,8 +17,8 @@ using u128 = unsigned __int128;
 
 constexpr u64 digit_mask = (u64(1) << 52) - 1;
 
-// Each sweep makes this many columns of the product, in two vectors.
-constexpr std::size_t sweep = 16;
+// Each sweep makes this many columns of the product, one vector.
+constexpr std::size_t sweep = 8;
 
 // {p, n} as 52-bit digits into d; returns their count.
 std::size_t to_digits(u64* d, const mp_limb_t* p, std::size_t n)
@@ -36,107 +38,148 @@ std::size_t to_digits(u64* d, const mp_limb_t* p, std::size_t n)
     return count;
 }
 
-// The columns [c, c + 16) of a * b, sum of the low halves of a[i] b[j] at
-// i + j and of the high halves at i + j + 1, as two vectors; high_in is the
-// previous sweep's second vector of high halves, replaced by this sweep's.
-// shifted[s] holds b moved up by s + 16 digits, so that every load is aligned.
+// The columns [c, c + 8) of a * b: the sum of the low halves of a[i] b[j] at
+// i + j and of the high halves at i + j + 1. high_in holds the previous
+// sweep's high halves, replaced by this sweep's. shifted[s] holds b moved up
+// by s + 8 digits, so that every load is aligned.
 inline void sweep_columns(u64* out, std::size_t c, const u64* a, std::size_t na, const u64* const shifted[8],
                           std::size_t nb, __m512i& high_in)
 {
     const __m512i zero = _mm512_setzero_si512();
-    // Two sets of sums, for even and odd rows, so that the multiply-adds of
-    // one row do not wait on the previous one.
-    __m512i lo0 = zero, lo1 = zero, hi0 = zero, hi1 = zero;
-    __m512i lo2 = zero, lo3 = zero, hi2 = zero, hi3 = zero;
+    // Four sets of sums, one for each of four rows in turn, so that no
+    // multiply-add waits on the one before.
+    __m512i lo0 = zero, lo1 = zero, lo2 = zero, lo3 = zero, hi0 = zero, hi1 = zero, hi2 = zero, hi3 = zero;
     std::size_t i = c + 1 > nb ? c + 1 - nb : 0, end = std::min(na, c + sweep);
-    // Row i's window starts at b[c - i]; c + 16 > i, so the offset is never negative.
-    auto window = [&](std::size_t row) { return shifted[row & 7] + (c + sweep + (row & 7) - row); };
-    for (; i + 1 < end; i += 2) {
-        const __m512i x = _mm512_set1_epi64(static_cast<long long>(a[i]));
-        const __m512i y = _mm512_set1_epi64(static_cast<long long>(a[i + 1]));
-        const u64* u = window(i);
-        const u64* v = window(i + 1);
-        const __m512i u0 = _mm512_load_si512(u), u1 = _mm512_load_si512(u + 8);
-        const __m512i v0 = _mm512_load_si512(v), v1 = _mm512_load_si512(v + 8);
-        lo0 = _mm512_madd52lo_epu64(lo0, x, u0);
-        hi0 = _mm512_madd52hi_epu64(hi0, x, u0);
-        lo1 = _mm512_madd52lo_epu64(lo1, x, u1);
-        hi1 = _mm512_madd52hi_epu64(hi1, x, u1);
-        lo2 = _mm512_madd52lo_epu64(lo2, y, v0);
-        hi2 = _mm512_madd52hi_epu64(hi2, y, v0);
-        lo3 = _mm512_madd52lo_epu64(lo3, y, v1);
-        hi3 = _mm512_madd52hi_epu64(hi3, y, v1);
+    // Row i's window starts at b[c - i]; c + 8 > i, so the offset is never negative.
+    auto window = [&](std::size_t row) {
+        return _mm512_load_si512(shifted[row & 7] + (c + sweep + (row & 7) - row));
+    };
+    auto digit = [&](std::size_t row) { return _mm512_set1_epi64(static_cast<long long>(a[row])); };
+    for (; i + 3 < end; i += 4) {
+        const __m512i x0 = digit(i), x1 = digit(i + 1), x2 = digit(i + 2), x3 = digit(i + 3);
+        const __m512i u0 = window(i), u1 = window(i + 1), u2 = window(i + 2), u3 = window(i + 3);
+        lo0 = _mm512_madd52lo_epu64(lo0, x0, u0);
+        hi0 = _mm512_madd52hi_epu64(hi0, x0, u0);
+        lo1 = _mm512_madd52lo_epu64(lo1, x1, u1);
+        hi1 = _mm512_madd52hi_epu64(hi1, x1, u1);
+        lo2 = _mm512_madd52lo_epu64(lo2, x2, u2);
+        hi2 = _mm512_madd52hi_epu64(hi2, x2, u2);
+        lo3 = _mm512_madd52lo_epu64(lo3, x3, u3);
+        hi3 = _mm512_madd52hi_epu64(hi3, x3, u3);
     }
-    if (i < end) {
-        const __m512i x = _mm512_set1_epi64(static_cast<long long>(a[i]));
-        const u64* u = window(i);
-        const __m512i u0 = _mm512_load_si512(u), u1 = _mm512_load_si512(u + 8);
-        lo0 = _mm512_madd52lo_epu64(lo0, x, u0);
-        hi0 = _mm512_madd52hi_epu64(hi0, x, u0);
-        lo1 = _mm512_madd52lo_epu64(lo1, x, u1);
-        hi1 = _mm512_madd52hi_epu64(hi1, x, u1);
+    for (; i < end; ++i) {
+        const __m512i x = digit(i), u = window(i);
+        lo0 = _mm512_madd52lo_epu64(lo0, x, u);
+        hi0 = _mm512_madd52hi_epu64(hi0, x, u);
     }
-    const __m512i h0 = _mm512_add_epi64(hi0, hi2), h1 = _mm512_add_epi64(hi1, hi3);
+    const __m512i lo = _mm512_add_epi64(_mm512_add_epi64(lo0, lo1), _mm512_add_epi64(lo2, lo3));
+    const __m512i hi = _mm512_add_epi64(_mm512_add_epi64(hi0, hi1), _mm512_add_epi64(hi2, hi3));
     // Column t takes the high halves of column t - 1.
-    _mm512_storeu_si512(out + c, _mm512_add_epi64(_mm512_add_epi64(lo0, lo2), _mm512_alignr_epi64(h0, high_in, 7)));
-    _mm512_storeu_si512(out + c + 8, _mm512_add_epi64(_mm512_add_epi64(lo1, lo3), _mm512_alignr_epi64(h1, h0, 7)));
-    high_in = h1;
+    _mm512_storeu_si512(out + c, _mm512_add_epi64(lo, _mm512_alignr_epi64(hi, high_in, 7)));
+    high_in = hi;
 }
 
-struct aligned_free {
-    void operator()(u64* p) const { std::free(p); }
-};
+// Carries through the columns out[0..count), count a multiple of 16, and
+// their 52-bit digits packed into limbs over the same words: each 16 digits
+// make 13 limbs, written only over columns already read.
+void carry_and_pack(u64* out, std::size_t count)
+{
+    u64 carry = 0;
+    for (std::size_t g = 0; g < count / 16; ++g) {
+        u64 d[17];
+#pragma GCC unroll 16
+        for (int k = 0; k < 16; ++k) {
+            // A column is below 2 min(na, nb) 2^52 < 2^64 - 2^13: no overflow.
+            u64 v = out[16 * g + k] + carry;
+            carry = v >> 52;
+            d[k] = v & digit_mask;
+        }
+        d[16] = 0;
+#pragma GCC unroll 13
+        for (int j = 0; j < 13; ++j) {
+            const int k = 64 * j / 52, s = 64 * j % 52;
+            u64 limb = d[k] >> s | d[k + 1] << (52 - s);
+            if (104 - s < 64)
+                limb |= d[k + 2] << (104 - s);
+            out[13 * g + j] = limb;
+        }
+    }
+}
 
 } // namespace
 
-void schoolbook_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn)
+void schoolbook_factor::release::operator()(std::uint64_t* p) const
 {
-    std::size_t na = (an * 64 + 51) / 52, nb = (bn * 64 + 51) / 52;
-    std::size_t columns = (na + nb + sweep - 1) / sweep * sweep;
-    // Each shifted copy: 16 zeros, up to 7 more, b, and zeros past the last
+    std::free(p);
+}
+
+schoolbook_factor schoolbook_prepare(const mp_limb_t* bp, std::size_t bn)
+{
+    schoolbook_factor f;
+    f.limbs = bn;
+    f.digits = (bn * 64 + 51) / 52;
+    // Each shifted copy: 8 zeros, up to 7 more, b, and zeros past the last
     // window; a multiple of 8 digits, so that all copies stay aligned.
-    std::size_t stride = (2 * sweep + 8 + nb + 7) / 8 * 8;
+    f.stride = (2 * sweep + 8 + f.digits + 7) / 8 * 8;
+    f.copies.reset(static_cast<u64*>(std::aligned_alloc(64, 8 * f.stride * sizeof(u64))));
+    if (!f.copies)
+        throw std::bad_alloc();
+    u64* copies = f.copies.get();
+    std::size_t nb = f.digits;
+    to_digits(copies + sweep, bp, bn);
+    std::memset(copies, 0, sweep * sizeof(u64));
+    std::memset(copies + sweep + nb, 0, (f.stride - sweep - nb) * sizeof(u64));
+    for (std::size_t s = 1; s < 8; ++s) {
+        u64* copy = copies + s * f.stride;
+        std::memset(copy, 0, (sweep + s) * sizeof(u64));
+        std::memcpy(copy + sweep + s, copies + sweep, nb * sizeof(u64));
+        std::memset(copy + sweep + s + nb, 0, (f.stride - sweep - s - nb) * sizeof(u64));
+    }
+    return f;
+}
+
+void schoolbook_mul_fixed(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, std::size_t an,
+                          const schoolbook_factor& b)
+{
+    // The low rn limbs take the low rn limbs of each operand, and the columns
+    // up to their last digit: carries only go up.
+    an = std::min(an, rn);
+    std::size_t na = (an * 64 + 51) / 52, nb = b.digits;
+    std::size_t columns = std::min(na + nb, (rn * 64 + 51) / 52);
+    columns = (columns + 15) / 16 * 16;
     std::size_t a_room = (na + 7) / 8 * 8;
-    std::size_t total = a_room + 8 * stride + columns;
-    std::unique_ptr<u64, aligned_free> room(static_cast<u64*>(std::aligned_alloc(64, total * sizeof(u64))));
+    std::unique_ptr<u64, schoolbook_factor::release> room(
+        static_cast<u64*>(std::aligned_alloc(64, (a_room + columns) * sizeof(u64))));
     if (!room)
         throw std::bad_alloc();
     u64* a = room.get();
-    u64* copies = a + a_room;
-    u64* out = copies + 8 * stride;
+    u64* out = a + a_room;
     to_digits(a, ap, an);
     const u64* shifted[8];
-    to_digits(copies + sweep, bp, bn);
-    std::memset(copies, 0, sweep * sizeof(u64));
-    std::memset(copies + sweep + nb, 0, (stride - sweep - nb) * sizeof(u64));
-    shifted[0] = copies;
-    for (std::size_t s = 1; s < 8; ++s) {
-        u64* copy = copies + s * stride;
-        std::memset(copy, 0, (sweep + s) * sizeof(u64));
-        std::memcpy(copy + sweep + s, copies + sweep, nb * sizeof(u64));
-        std::memset(copy + sweep + s + nb, 0, (stride - sweep - s - nb) * sizeof(u64));
-        shifted[s] = copy;
-    }
+    for (std::size_t s = 0; s < 8; ++s)
+        shifted[s] = b.copies.get() + s * b.stride;
     __m512i high = _mm512_setzero_si512();
     for (std::size_t c = 0; c < columns; c += sweep)
         sweep_columns(out, c, a, na, shifted, nb, high);
-    // Carries, and the digits packed into limbs. A column is below
-    // 2 min(na, nb) 2^52 < 2^64 - 2^13, so the carry never overflows it.
-    u64 carry = 0;
-    u128 pending = 0;
-    int bits = 0;
-    std::size_t limbs = an + bn, at = 0;
-    for (std::size_t t = 0; t < na + nb && at < limbs; ++t) {
-        u64 v = out[t] + carry;
-        carry = v >> 52;
-        pending |= u128(v & digit_mask) << bits;
-        bits += 52;
-        if (bits >= 64) {
-            rp[at++] = static_cast<mp_limb_t>(pending);
-            pending >>= 64;
-            bits -= 64;
-        }
+    carry_and_pack(out, columns);
+    std::size_t whole = std::min(rn, an + b.limbs);
+    std::memcpy(rp, out, whole * sizeof(mp_limb_t));
+    std::fill(rp + whole, rp + rn, 0);
+}
+
+void schoolbook_mul_low(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp,
+                        std::size_t bn)
+{
+    an = std::min(an, rn);
+    bn = std::min(bn, rn);
+    if (an < bn) {
+        std::swap(ap, bp);
+        std::swap(an, bn);
     }
-    if (at < limbs)
-        rp[at++] = static_cast<mp_limb_t>(pending);
+    schoolbook_mul_fixed(rp, rn, ap, an, schoolbook_prepare(bp, bn));
+}
+
+void schoolbook_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn)
+{
+    schoolbook_mul_low(rp, an + bn, ap, an, bp, bn);
 }

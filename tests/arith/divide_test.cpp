@@ -96,10 +96,11 @@ TEST(Divide, ExactPairsAreGmpsQuotients)
     gmp_randclass rng(gmp_randinit_default);
     rng.seed(43);
     auto exactly = [&rng](unsigned long bits) { return mpz_class(rng.get_z_bits(bits) | (mpz_class(1) << (bits - 1))); };
-    // Divisors below and above where the engine takes over, with twos under them
-    // or all ones; quotients of one block, of many, and shorter than the divisor;
-    // both signs, and a zero.
-    for (const mpz_class& d : {exactly(20000), mpz_class(exactly(70000) << 77), mpz_class(-exactly(200000)),
+    // Divisors for GMP, for the schoolbook's blocks and for the engine's, with
+    // twos under them or all ones; quotients of one block, of many, and shorter
+    // than the divisor; both signs, and a zero.
+    for (const mpz_class& d : {exactly(2000), mpz_class(exactly(4500) << 3), mpz_class((mpz_class(1) << 6400) - 1),
+                               exactly(20000), mpz_class(exactly(70000) << 77), mpz_class(-exactly(200000)),
                                mpz_class((mpz_class(1) << 150000) - 1)})
         for (auto [x_bits, y_bits] : {std::pair{1000ul, 30000ul}, {90000ul, 120000ul}, {600000ul, 64ul}}) {
             mpz_class qx = exactly(x_bits), qy = -exactly(y_bits);
@@ -110,9 +111,11 @@ TEST(Divide, ExactPairsAreGmpsQuotients)
                 << mpz_sizeinbase(d.get_mpz_t(), 2) << " bits into " << x_bits << " and " << y_bits;
         }
     // All-ones quotients: the blocks' subtractions borrow across whole limbs.
-    mpz_class d = exactly(128000) | 1, ones = (mpz_class(1) << 640000) - 1, x = d * ones, y = x;
-    divide_exact_pair(x, y, d);
-    EXPECT_TRUE(x == ones && y == ones);
+    for (unsigned long bits : {6000ul, 128000ul}) {
+        mpz_class d = exactly(bits) | 1, ones = (mpz_class(1) << (5 * bits)) - 1, x = d * ones, y = x;
+        divide_exact_pair(x, y, d);
+        EXPECT_TRUE(x == ones && y == ones) << bits;
+    }
 }
 
 } // namespace

@@ -64,6 +64,39 @@ TEST(Schoolbook, ProductsAreGmpsAtEverySizeItTakes)
     gmp_randclear(rng);
 }
 
+TEST(Schoolbook, LowProductsAreTheLowLimbsOfGmps)
+{
+    if (!schoolbook_supported())
+        GTEST_SKIP() << "no 52-bit vector multiply-adds on this processor";
+    gmp_randstate_t rng;
+    gmp_randinit_default(rng);
+    gmp_randseed_ui(rng, 64);
+    for (int i = 0; i < 200; ++i) {
+        // One factor made into digits once, for products with several others.
+        std::size_t fn = 1 + gmp_urandomm_ui(rng, 500);
+        limbs f = random_limbs(rng, fn, i % 4 == 0);
+        schoolbook_factor fixed = schoolbook_prepare(f.data(), fn);
+        for (int j = 0; j < 3; ++j) {
+            std::size_t an = 1 + gmp_urandomm_ui(rng, 700);
+            // Fewer limbs than either operand, than both, and more than the product.
+            std::size_t rn = 1 + gmp_urandomm_ui(rng, an + fn + 20);
+            limbs a = random_limbs(rng, an, i % 4 == 0), whole(an + fn), low(rn + 1, 7), again(rn);
+            if (an >= fn)
+                mpn_mul(whole.data(), a.data(), static_cast<mp_size_t>(an), f.data(), static_cast<mp_size_t>(fn));
+            else
+                mpn_mul(whole.data(), f.data(), static_cast<mp_size_t>(fn), a.data(), static_cast<mp_size_t>(an));
+            whole.resize(std::max(rn, an + fn));
+            schoolbook_mul_fixed(low.data(), rn, a.data(), an, fixed);
+            schoolbook_mul_low(again.data(), rn, f.data(), fn, a.data(), an);
+            std::string what = std::to_string(an) + " by " + std::to_string(fn) + ", " + std::to_string(rn) + " limbs";
+            ASSERT_TRUE(std::equal(low.begin(), low.end() - 1, whole.begin())) << what;
+            ASSERT_EQ(low[rn], 7u) << what << ": written past the end";
+            ASSERT_TRUE(std::equal(again.begin(), again.end(), whole.begin())) << what << ", unprepared";
+        }
+    }
+    gmp_randclear(rng);
+}
+
 TEST(Schoolbook, ProductsBelowTheTransformsKeepSignsAndOperandsInPlace)
 {
     gmp_randclass rng(gmp_randinit_default);
