@@ -30,13 +30,13 @@ ntt_path best_path()
 }
 
 // Whether the schoolbook beats GMP at an by bn limbs, an >= bn (AMD EPYC: 1.1x
-// at 36 by 36 limbs, 1.4-1.75x from 48 by 48 to 300 by 300; 1.2x at 40 by 20
-// and 64 by 16).
+// at 32 by 32 limbs, 1.35x at 40 by 40, 1.5-1.75x from 48 by 48 to 300 by 300;
+// 1.2x at 40 by 20, 1.3x at 64 by 16).
 bool schoolbook_wins(std::size_t an, std::size_t bn)
 {
     static const bool supported = schoolbook_supported();
     return supported && bn < schoolbook_limit &&
-           (bn >= 36 || (bn >= 20 && an >= 2 * bn) || (bn >= 16 && an >= 4 * bn));
+           (bn >= 32 || (bn >= 20 && an >= 2 * bn) || (bn >= 16 && an >= 4 * bn));
 }
 
 // r <- x * y below the transforms' sizes.

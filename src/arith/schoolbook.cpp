@@ -13,29 +13,48 @@
 namespace {
 
 using u64 = std::uint64_t;
-using u128 = unsigned __int128;
 
 constexpr u64 digit_mask = (u64(1) << 52) - 1;
 
 // Each sweep makes this many columns of the product, one vector.
 constexpr std::size_t sweep = 8;
 
-// {p, n} as 52-bit digits into d; returns their count.
-std::size_t to_digits(u64* d, const mp_limb_t* p, std::size_t n)
+// Sixteen 52-bit digits from the thirteen limbs at p, of which the first
+// eight digits lie in limbs 0 to 6 and the last eight in limbs 6 to 12.
+inline void sixteen_digits(u64* d, const mp_limb_t* p)
 {
-    std::size_t count = (n * 64 + 51) / 52;
-    u128 pending = 0;
-    int bits = 0;
-    for (std::size_t k = 0, at = 0; k < count; ++k) {
-        if (bits < 52 && at < n) {
-            pending |= u128(p[at++]) << bits;
-            bits += 64;
-        }
-        d[k] = static_cast<u64>(pending) & digit_mask;
-        pending >>= 52;
-        bits -= 52;
+    const __m512i mask = _mm512_set1_epi64(static_cast<long long>(digit_mask));
+    // Digit k starts at bit 52 k: in limb 52 k / 64, at bit 52 k % 64.
+    const __m512i first = _mm512_setr_epi64(0, 0, 1, 2, 3, 4, 4, 5), second = _mm512_setr_epi64(0, 1, 2, 2, 3, 4, 5, 6);
+    const __m512i one = _mm512_set1_epi64(1), sixty_four = _mm512_set1_epi64(64);
+    const __m512i shift[2] = {_mm512_setr_epi64(0, 52, 40, 28, 16, 4, 56, 44),
+                              _mm512_setr_epi64(32, 20, 8, 60, 48, 36, 24, 12)};
+    const __m512i at[2] = {first, second};
+    for (int h = 0; h < 2; ++h) {
+        const __m512i limbs = _mm512_loadu_si512(p + 6 * h);
+        const __m512i lo = _mm512_permutexvar_epi64(at[h], limbs);
+        const __m512i hi = _mm512_permutexvar_epi64(_mm512_add_epi64(at[h], one), limbs);
+        // A shift by 64 gives 0, as the digit that starts a limb needs.
+        const __m512i digits = _mm512_or_si512(_mm512_srlv_epi64(lo, shift[h]),
+                                               _mm512_sllv_epi64(hi, _mm512_sub_epi64(sixty_four, shift[h])));
+        _mm512_storeu_si512(d + 8 * h, _mm512_and_si512(digits, mask));
     }
-    return count;
+}
+
+// {p, n} as 52-bit digits into d, (64 n + 51) / 52 of them.
+void to_digits(u64* d, const mp_limb_t* p, std::size_t n)
+{
+    std::size_t count = (n * 64 + 51) / 52, g = 0;
+    // Whole groups while the second half's eight loaded limbs are all in p.
+    for (; 13 * g + 14 <= n; ++g)
+        sixteen_digits(d + 16 * g, p + 13 * g);
+    if (16 * g < count) {
+        mp_limb_t rest[16] = {};
+        std::memcpy(rest, p + 13 * g, (n - 13 * g) * sizeof(mp_limb_t));
+        u64 digits[16];
+        sixteen_digits(digits, rest);
+        std::memcpy(d + 16 * g, digits, (count - 16 * g) * sizeof(u64));
+    }
 }
 
 // The columns [c, c + 8) of a * b: the sum of the low halves of a[i] b[j] at
