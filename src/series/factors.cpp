@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "arith/divide.h"
 #include "arith/mul.h"
 #include "common/pages.h"
 #include "series/shape.h"
@@ -283,4 +284,112 @@ mpz_class product(const factor_list& x)
     if (powers != 1)
         r *= powers;
     return r << twos;
+}
+
+namespace {
+
+// Prime powers grouped into units, each a machine word where their product
+// fits one, or a single power of its own.
+struct unit {
+    mpz_class value;
+    std::size_t first, count; // its entries in the list
+};
+
+std::vector<unit> units_of(const factor_list& x)
+{
+    std::vector<unit> units;
+    unsigned __int128 word = 1;
+    std::size_t first = 0;
+    auto close = [&](std::size_t end) {
+        if (end > first) {
+            units.push_back({mpz_class(), first, end - first});
+            mpz_set_ui(units.back().value.get_mpz_t(), static_cast<unsigned long>(word));
+        }
+        word = 1;
+        first = end;
+    };
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        unsigned __int128 power = 1;
+        bool fits = true;
+        for (uint32_t e = 0; e < x[i].exponent && fits; ++e)
+            fits = (power *= x[i].prime) >> 64 == 0;
+        if (!fits) {
+            close(i);
+            units.push_back({mpz_class(), i, 1});
+            mpz_ui_pow_ui(units.back().value.get_mpz_t(), x[i].prime, x[i].exponent);
+            first = i + 1;
+            continue;
+        }
+        if ((word * power) >> 64)
+            close(i);
+        word *= power;
+    }
+    close(x.size());
+    return units;
+}
+
+// Appends gcd(p^e, r) for each entry p^e of u, given r = a mod u.
+void leaf_common(const factor_list& x, const unit& u, const mpz_class& r, factor_list& g)
+{
+    mpz_class rest;
+    for (std::size_t i = u.first; i < u.first + u.count; ++i) {
+        uint64_t p = x[i].prime;
+        // v_p(r) up to the entry's exponent: r mod p^e = a mod p^e is 0 or has v_p(a) < e.
+        uint32_t e = 0;
+        if (r == 0) {
+            e = x[i].exponent;
+        } else {
+            rest = r;
+            while (e < x[i].exponent && mpz_divisible_ui_p(rest.get_mpz_t(), p)) {
+                mpz_divexact_ui(rest.get_mpz_t(), rest.get_mpz_t(), p);
+                ++e;
+            }
+        }
+        if (e > 0)
+            g.push_back({p, e});
+    }
+}
+
+// The common part with a of the units [lo, hi), whose product is tree[level][at],
+// given r = a mod that product.
+void descend(const factor_list& x, const std::vector<unit>& units, const std::vector<std::vector<mpz_class>>& tree,
+             std::size_t level, std::size_t at, std::size_t lo, std::size_t hi, const mpz_class& r, factor_list& g)
+{
+    if (level == 0) {
+        leaf_common(x, units[lo], r, g);
+        return;
+    }
+    std::size_t half = std::size_t(1) << (level - 1), mid = std::min(lo + half, hi);
+    for (std::size_t k = 0; k < 2 && (k == 0 || mid < hi); ++k) {
+        const mpz_class& node = tree[level - 1][2 * at + k];
+        descend(x, units, tree, level - 1, 2 * at + k, k ? mid : lo, k ? hi : mid, remainder(r, node), g);
+    }
+}
+
+} // namespace
+
+factor_list common_with(const factor_list& x, const mpz_class& a)
+{
+    factor_list g;
+    if (x.empty())
+        return g;
+    std::vector<unit> units = units_of(x);
+    // tree[0] the units, tree[k + 1][i] the product of tree[k][2i] and tree[k][2i + 1].
+    std::vector<std::vector<mpz_class>> tree(1);
+    for (unit& u : units)
+        tree[0].push_back(u.value);
+    while (tree.back().size() > 1) {
+        const std::vector<mpz_class>& below = tree.back();
+        std::vector<mpz_class> level((below.size() + 1) / 2);
+        for (std::size_t i = 0; i < level.size(); ++i) {
+            if (2 * i + 1 < below.size())
+                multiply(level[i], below[2 * i], below[2 * i + 1]);
+            else
+                level[i] = below[2 * i];
+        }
+        tree.push_back(std::move(level));
+    }
+    mpz_class magnitude = abs(a);
+    descend(x, units, tree, tree.size() - 1, 0, 0, units.size(), remainder(magnitude, tree.back()[0]), g);
+    return g;
 }

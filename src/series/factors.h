@@ -34,6 +34,9 @@ constexpr uint64_t largest_shared_prime(unsigned long terms)
 }
 // The greatest common divisor of x and y.
 factor_list common(const factor_list& x, const factor_list& y);
+// gcd(product(x), a) as a list, in x's order: a reduced modulo product(x), then
+// down a tree of x's products, each node's remainder from its parent's.
+factor_list common_with(const factor_list& x, const mpz_class& a);
 // x <- its entries up to largest, for x sorted up to largest with the larger
 // primes after them (as term_factors makes them).
 void drop_above(factor_list& x, uint64_t largest);

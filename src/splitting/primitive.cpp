@@ -146,15 +146,12 @@ void primitive_map(affine& res, unsigned long lo, unsigned long hi, std::atomic<
     settle(m);
     // What the three members still share divides gcd(b, c), which the lists give
     // (the primes dropped from them are not shared either).
-    factor_list bc = common(m.b, m.c);
-    if (!bc.empty()) {
-        mpz_class g = product(bc);
-        mpz_gcd(g.get_mpz_t(), g.get_mpz_t(), m.map.a.get_mpz_t());
-        if (g != 1) {
-            mpz_divexact(m.map.a.get_mpz_t(), m.map.a.get_mpz_t(), g.get_mpz_t());
-            mpz_divexact(m.map.b.get_mpz_t(), m.map.b.get_mpz_t(), g.get_mpz_t());
-            mpz_divexact(m.map.c.get_mpz_t(), m.map.c.get_mpz_t(), g.get_mpz_t());
-        }
+    factor_list shared = common_with(common(m.b, m.c), m.map.a);
+    if (!shared.empty()) {
+        mpz_class g = product(shared);
+        mpz_divexact(m.map.a.get_mpz_t(), m.map.a.get_mpz_t(), g.get_mpz_t());
+        mpz_divexact(m.map.b.get_mpz_t(), m.map.b.get_mpz_t(), g.get_mpz_t());
+        mpz_divexact(m.map.c.get_mpz_t(), m.map.c.get_mpz_t(), g.get_mpz_t());
     }
     res = std::move(m.map);
 }

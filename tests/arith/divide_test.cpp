@@ -91,6 +91,24 @@ TEST(Divide, InversesModuloPowersOfTheWord)
         }
 }
 
+TEST(Divide, RemaindersAreGmps)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(47);
+    // Divisors for GMP and for pieces; dividends shorter, a whole number of
+    // pieces, and a part more; all ones, where every piece's quotient is largest.
+    for (unsigned long d_bits : {20000ul, 64 * 1000ul + 1, 150000ul})
+        for (double ratio : {0.5, 2.0, 5.3}) {
+            mpz_class d = rng.get_z_bits(d_bits) | (mpz_class(1) << (d_bits - 1));
+            auto x_bits = static_cast<unsigned long>(ratio * static_cast<double>(d_bits));
+            for (const mpz_class& x : {mpz_class(rng.get_z_bits(x_bits)), mpz_class((mpz_class(1) << x_bits) - 1)}) {
+                mpz_class expected;
+                mpz_tdiv_r(expected.get_mpz_t(), x.get_mpz_t(), d.get_mpz_t());
+                EXPECT_EQ(remainder(x, d), expected) << x_bits << " bits by " << d_bits;
+            }
+        }
+}
+
 TEST(Divide, ExactPairsAreGmpsQuotients)
 {
     gmp_randclass rng(gmp_randinit_default);

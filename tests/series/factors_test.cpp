@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -57,6 +58,44 @@ TEST(Factors, ListsActAsTheirIntegers)
         EXPECT_TRUE(product(x) * g == px && product(y) * g == py);
         multiply_into(x, y);
         EXPECT_EQ(product(x), px * py / (g * g));
+    }
+}
+
+// The common part of a list with an integer is their gcd, whatever share of
+// each prime power the integer holds: none, some, all, or more.
+TEST(Factors, CommonPartWithAnIntegerIsTheGcd)
+{
+    std::mt19937_64 rng(11);
+    gmp_randclass bits(gmp_randinit_default);
+    bits.seed(11);
+    // The table's primes, with powers past a word, and a list of 4000 primes
+    // whose product of 1400 limbs takes the remainder by pieces and a deep tree.
+    factor_list long_list;
+    mpz_class p = 1 << 20;
+    for (int i = 0; i < 4000; ++i) {
+        mpz_nextprime(p.get_mpz_t(), p.get_mpz_t());
+        long_list.push_back({p.get_ui(), static_cast<uint32_t>(1 + rng() % 2)});
+    }
+    std::vector<factor_list> lists{random_list(rng), random_list(rng), long_list, {}};
+    for (int i = 0; i < 30; ++i)
+        lists.push_back(random_list(rng));
+    for (const factor_list& x : lists) {
+        mpz_class whole = plain(x);
+        // A random share of each power, times a part coprime to the list or not.
+        mpz_class share = 1, power;
+        for (const prime_power& pp : x) {
+            mpz_ui_pow_ui(power.get_mpz_t(), pp.prime, static_cast<unsigned long>(rng() % (pp.exponent + 2)));
+            share *= power;
+        }
+        for (const mpz_class& a : {mpz_class(0), mpz_class(1), mpz_class(-whole), mpz_class(whole * whole * 3),
+                                   mpz_class(share * bits.get_z_bits(5000)), mpz_class(-share * 1000003)}) {
+            mpz_class g;
+            mpz_gcd(g.get_mpz_t(), whole.get_mpz_t(), a.get_mpz_t());
+            factor_list c = common_with(x, a);
+            EXPECT_EQ(plain(c), g) << x.size() << " prime powers";
+            EXPECT_TRUE(std::is_sorted(c.begin(), c.end(),
+                                       [](const prime_power& u, const prime_power& v) { return u.prime < v.prime; }));
+        }
     }
 }
 
