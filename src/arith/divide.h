@@ -27,10 +27,11 @@ void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d, un
 // product on up to threads threads.
 mpz_class scaled_quotient(const mpz_class& x, mp_bitcnt_t s, const divisor& d, unsigned threads = 1);
 
-// x mod d for x >= 0 and d > 0, however much longer x is: above a few thousand
-// limbs of d, its reciprocal once and x taken from its top in pieces of d's
-// length, one division each.
-mpz_class remainder(const mpz_class& x, const mpz_class& d);
+// An integer within 2 of 2^k (x mod d) / d, for x >= 0, d > 0 and k above d's bit
+// count, however much longer x is: from a thousand limbs of d, one reciprocal of
+// d, x taken from its top in pieces of d's length with one division each, and
+// the fraction by one product.
+mpz_class scaled_remainder(const mpz_class& x, const mpz_class& d, mp_bitcnt_t k);
 
 // q <- floor(x / d) and x <- x - q d, for x >= 0 and d > 0 (q is neither): the
 // quotient from a reciprocal of d's top bits by Newton's iteration, the remainder

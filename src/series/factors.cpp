@@ -350,19 +350,50 @@ void leaf_common(const factor_list& x, const unit& u, const mpz_class& r, factor
     }
 }
 
+// A scaled remainder tree: each node N of product G_N is given y, within
+// c 2^-k of 2^k (a mod G_N) / G_N modulo 2^k, with k = bits(G_N) + guard; its
+// children's come from products alone, as (a mod G_c) / G_c is the fractional
+// part of (a mod G_N) / G_N times G_c's sibling. The root's c is 2, each step
+// makes it at most 2 c + 1: with guard above the tree's depth plus three, the
+// error at a leaf, times the leaf, stays below 1/2.
+mp_bitcnt_t scaled_bits(const mpz_class& product, mp_bitcnt_t guard)
+{
+    return mpz_sizeinbase(product.get_mpz_t(), 2) + guard;
+}
+
 // The common part with a of the units [lo, hi), whose product is tree[level][at],
-// given r = a mod that product.
+// given its y with k bits.
 void descend(const factor_list& x, const std::vector<unit>& units, const std::vector<std::vector<mpz_class>>& tree,
-             std::size_t level, std::size_t at, std::size_t lo, std::size_t hi, const mpz_class& r, factor_list& g)
+             std::size_t level, std::size_t at, std::size_t lo, std::size_t hi, const mpz_class& y, mp_bitcnt_t k,
+             mp_bitcnt_t guard, factor_list& g)
 {
     if (level == 0) {
+        // y G / 2^k is within 1/2 of the remainder r, modulo G: rounded, it is
+        // r, or G where r = 0.
+        const mpz_class& leaf = tree[0][at];
+        mpz_class r = y * leaf;
+        r += mpz_class(1) << (k - 1);
+        mpz_fdiv_q_2exp(r.get_mpz_t(), r.get_mpz_t(), k);
+        if (r == leaf)
+            r = 0;
         leaf_common(x, units[lo], r, g);
         return;
     }
     std::size_t half = std::size_t(1) << (level - 1), mid = std::min(lo + half, hi);
-    for (std::size_t k = 0; k < 2 && (k == 0 || mid < hi); ++k) {
-        const mpz_class& node = tree[level - 1][2 * at + k];
-        descend(x, units, tree, level - 1, 2 * at + k, k ? mid : lo, k ? hi : mid, remainder(r, node), g);
+    if (mid >= hi) {
+        // A node without a sibling is its one child.
+        descend(x, units, tree, level - 1, 2 * at, lo, hi, y, k, guard, g);
+        return;
+    }
+    for (std::size_t c = 0; c < 2; ++c) {
+        const mpz_class& child = tree[level - 1][2 * at + c];
+        const mpz_class& sibling = tree[level - 1][2 * at + 1 - c];
+        mp_bitcnt_t kc = scaled_bits(child, guard);
+        mpz_class t;
+        multiply(t, y, sibling);
+        mpz_fdiv_r_2exp(t.get_mpz_t(), t.get_mpz_t(), k);
+        mpz_fdiv_q_2exp(t.get_mpz_t(), t.get_mpz_t(), k - kc);
+        descend(x, units, tree, level - 1, 2 * at + c, c ? mid : lo, c ? hi : mid, t, kc, guard, g);
     }
 }
 
@@ -389,7 +420,11 @@ factor_list common_with(const factor_list& x, const mpz_class& a)
         }
         tree.push_back(std::move(level));
     }
-    mpz_class magnitude = abs(a);
-    descend(x, units, tree, tree.size() - 1, 0, 0, units.size(), remainder(magnitude, tree.back()[0]), g);
+    const mpz_class& whole = tree.back()[0];
+    mp_bitcnt_t guard = 64 + tree.size();
+    mp_bitcnt_t k = scaled_bits(whole, guard);
+    mpz_class y = scaled_remainder(abs(a), whole, k);
+    mpz_fdiv_r_2exp(y.get_mpz_t(), y.get_mpz_t(), k);
+    descend(x, units, tree, tree.size() - 1, 0, 0, units.size(), y, k, guard, g);
     return g;
 }
