@@ -21,7 +21,7 @@ namespace {
 bool small_division_wins(std::size_t d, std::size_t n)
 {
     static const bool supported = schoolbook_supported();
-    return supported && d >= 48 && n >= 3 * d;
+    return supported && d >= 48 && d < schoolbook_limit && n >= 3 * d;
 }
 
 // From this many limbs of the divisor, remainders by pieces beat GMP's (AMD
