@@ -120,16 +120,17 @@ divisor prepare_divisor(const mpz_class& d, mp_bitcnt_t quotient_bits, unsigned 
 
 void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d, unsigned threads)
 {
-    // x / d = x' / d' with both scaled by 2^-shift, and x' < 2^(2 kk). Scaled
-    // up, x' v / 2^(2 kk) is x v / 2^(2 kk + shift), the same floor without a
-    // copy of x.
-    if (d.shift <= 0) {
-        multiply(q, x, d.v, threads);
-        mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), static_cast<mp_bitcnt_t>(2 * static_cast<long>(d.kk) + d.shift));
-    } else {
-        multiply(q, scaled(x, d.shift), d.v, threads);
-        mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), 2 * d.kk);
-    }
+    // x / d = x' / d' with both scaled by 2^-shift, and x' < 2^(2 kk): x' v /
+    // 2^(2 kk) is x v / 2^(2 kk + shift), v being about 2^(2 kk + shift) / d. The
+    // quotient needs only x's top bits: without its low `low` bits, 2^low <= d,
+    // x v / 2^(2 kk + shift) moves by less than 1, and the remainder below
+    // corrects that as it does the estimate's own few units.
+    mp_bitcnt_t total = static_cast<mp_bitcnt_t>(2 * static_cast<long>(d.kk) + d.shift);
+    mp_bitcnt_t d_bits = mpz_sizeinbase(d.d.get_mpz_t(), 2);
+    mp_bitcnt_t low = std::max<mp_bitcnt_t>((d_bits - 1) / 64 * 64, d.shift > 0 ? static_cast<mp_bitcnt_t>(d.shift) : 0);
+    mpz_fdiv_q_2exp(q.get_mpz_t(), x.get_mpz_t(), low);
+    multiply(q, q, d.v, threads);
+    mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), total - low);
     multiply(r, q, d.d, threads);
     mpz_sub(r.get_mpz_t(), x.get_mpz_t(), r.get_mpz_t());
     // The estimate is within a few units: the remainder makes it exact.
