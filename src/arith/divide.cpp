@@ -154,10 +154,11 @@ mpz_class scaled_remainder(const mpz_class& x, const mpz_class& d, mp_bitcnt_t k
         mpz_fdiv_q(r.get_mpz_t(), r.get_mpz_t(), d.get_mpz_t());
         return r;
     }
-    divisor prepared = prepare_divisor(d, k);
+    // Quotients of a piece's 64 dn bits, and the fraction's k.
+    divisor prepared = prepare_divisor(d, std::max<mp_bitcnt_t>(k, 64 * static_cast<mp_bitcnt_t>(dn)));
     mpz_class q, next, part;
     mpz_t view;
-    // r < d before each piece, so r 2^(64 len) + piece < d 2^(64 dn) <= d 2^k.
+    // r < d before each piece, so r 2^(64 len) + piece < d 2^(64 dn).
     for (std::size_t top = xn; top > 0;) {
         std::size_t len = std::min(dn, top);
         top -= len;
