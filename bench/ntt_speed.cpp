@@ -6,29 +6,12 @@
 #include <gmp.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "arith/ntt.h"
-
-namespace {
-
-double seconds_of(auto&& work)
-{
-    auto t0 = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-} // namespace
+#include "timing.h"
 
 int main(int argc, char** argv)
 {

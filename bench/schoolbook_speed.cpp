@@ -7,28 +7,15 @@
 #include <gmpxx.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <utility>
 #include <vector>
 
 #include "arith/divide.h"
 #include "arith/schoolbook.h"
+#include "timing.h"
 
 namespace {
-
-double seconds_of(auto&& work)
-{
-    auto t0 = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // Medians of alternating timings of first and second, each repeated to some
 // milliseconds a measurement.

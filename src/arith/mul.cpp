@@ -39,29 +39,34 @@ bool schoolbook_wins(std::size_t an, std::size_t bn)
            (bn >= 32 || (bn >= 20 && an >= 2 * bn) || (bn >= 16 && an >= 4 * bn));
 }
 
-// r <- x * y below the transforms' sizes.
-void multiply_small(mpz_ptr r, mpz_srcptr x, mpz_srcptr y)
+// r <- x * y by product({rp, xn + yn}, {xp, xn}, {yp, yn}), a product of limbs
+// that writes only once it has read both operands; built apart when r is one of
+// them. mpz_limbs_finish drops the zero limbs on top.
+template <class limbs_product>
+void product_into(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, limbs_product&& product)
 {
     std::size_t xn = mpz_size(x), yn = mpz_size(y);
-    if (xn < yn) {
-        std::swap(x, y);
-        std::swap(xn, yn);
-    }
-    if (!schoolbook_wins(xn, yn)) {
-        mpz_mul(r, x, y);
-        return;
-    }
-    // The schoolbook reads both operands whole before it writes: r may be one.
+    mpz_class apart;
+    mpz_ptr out = (r == x || r == y) ? apart.get_mpz_t() : r;
     int sign = mpz_sgn(x) * mpz_sgn(y);
     const mp_limb_t* xp = mpz_limbs_read(x);
     const mp_limb_t* yp = mpz_limbs_read(y);
-    mpz_class apart;
-    mpz_ptr out = (r == x || r == y) ? apart.get_mpz_t() : r;
-    mp_limb_t* rp = mpz_limbs_write(out, static_cast<mp_size_t>(xn + yn));
-    schoolbook_mul(rp, xp, xn, yp, yn);
+    product(mpz_limbs_write(out, static_cast<mp_size_t>(xn + yn)), xp, xn, yp, yn);
     mpz_limbs_finish(out, sign * static_cast<mp_size_t>(xn + yn));
     if (out != r)
         mpz_swap(r, out);
+}
+
+// r <- x * y below the transforms' sizes.
+void multiply_small(mpz_ptr r, mpz_srcptr x, mpz_srcptr y)
+{
+    if (mpz_size(x) < mpz_size(y))
+        std::swap(x, y);
+    if (!schoolbook_wins(mpz_size(x), mpz_size(y))) {
+        mpz_mul(r, x, y);
+        return;
+    }
+    product_into(r, x, y, schoolbook_mul);
 }
 
 } // namespace
@@ -86,15 +91,9 @@ void multiply_by(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, ntt_path path, std::size
         multiply_small(r, x, y);
         return;
     }
-    // The product is built apart when r is an operand.
-    mpz_class apart;
-    mpz_ptr out = (r == x || r == y) ? apart.get_mpz_t() : r;
-    mp_limb_t* limbs = mpz_limbs_write(out, static_cast<mp_size_t>(xn + yn));
-    ntt_mul(limbs, mpz_limbs_read(x), xn, mpz_limbs_read(y), yn, path, threads);
-    // mpz_limbs_finish drops the zero limbs on top.
-    mpz_limbs_finish(out, mpz_sgn(x) * mpz_sgn(y) * static_cast<mp_size_t>(xn + yn));
-    if (out != r)
-        mpz_swap(r, out);
+    product_into(r, x, y,
+                 [path, threads](mp_limb_t* rp, const mp_limb_t* xp, std::size_t xn, const mp_limb_t* yp,
+                                 std::size_t yn) { ntt_mul(rp, xp, xn, yp, yn, path, threads); });
 }
 
 void multiply_composition_by(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const mpz_srcptr q[3],

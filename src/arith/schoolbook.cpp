@@ -41,22 +41,6 @@ inline void sixteen_digits(u64* d, const mp_limb_t* p)
     }
 }
 
-// {p, n} as 52-bit digits into d, (64 n + 51) / 52 of them.
-void to_digits(u64* d, const mp_limb_t* p, std::size_t n)
-{
-    std::size_t count = (n * 64 + 51) / 52, g = 0;
-    // Whole groups while the second half's eight loaded limbs are all in p.
-    for (; 13 * g + 14 <= n; ++g)
-        sixteen_digits(d + 16 * g, p + 13 * g);
-    if (16 * g < count) {
-        mp_limb_t rest[16] = {};
-        std::memcpy(rest, p + 13 * g, (n - 13 * g) * sizeof(mp_limb_t));
-        u64 digits[16];
-        sixteen_digits(digits, rest);
-        std::memcpy(d + 16 * g, digits, (count - 16 * g) * sizeof(u64));
-    }
-}
-
 // The columns [c, c + 8) of a * b: the sum of the low halves of a[i] b[j] at
 // i + j and of the high halves at i + j + 1. high_in holds the previous
 // sweep's high halves, replaced by this sweep's. shifted[s] holds b moved up
@@ -127,6 +111,21 @@ void carry_and_pack(u64* out, std::size_t count)
 
 } // namespace
 
+void schoolbook_digits(std::uint64_t* d, const mp_limb_t* p, std::size_t n)
+{
+    std::size_t count = schoolbook_digit_count(n), g = 0;
+    // Whole groups while the second half's eight loaded limbs are all in p.
+    for (; 13 * g + 14 <= n; ++g)
+        sixteen_digits(d + 16 * g, p + 13 * g);
+    if (16 * g < count) {
+        mp_limb_t rest[16] = {};
+        std::memcpy(rest, p + 13 * g, (n - 13 * g) * sizeof(mp_limb_t));
+        u64 digits[16];
+        sixteen_digits(digits, rest);
+        std::memcpy(d + 16 * g, digits, (count - 16 * g) * sizeof(u64));
+    }
+}
+
 void schoolbook_factor::release::operator()(std::uint64_t* p) const
 {
     std::free(p);
@@ -136,7 +135,7 @@ schoolbook_factor schoolbook_prepare(const mp_limb_t* bp, std::size_t bn)
 {
     schoolbook_factor f;
     f.limbs = bn;
-    f.digits = (bn * 64 + 51) / 52;
+    f.digits = schoolbook_digit_count(bn);
     // Each shifted copy: 8 zeros, up to 7 more, b, and zeros past the last
     // window; a multiple of 8 digits, so that all copies stay aligned.
     f.stride = (2 * sweep + 8 + f.digits + 7) / 8 * 8;
@@ -145,13 +144,12 @@ schoolbook_factor schoolbook_prepare(const mp_limb_t* bp, std::size_t bn)
         throw std::bad_alloc();
     u64* copies = f.copies.get();
     std::size_t nb = f.digits;
-    to_digits(copies + sweep, bp, bn);
-    std::memset(copies, 0, sweep * sizeof(u64));
-    std::memset(copies + sweep + nb, 0, (f.stride - sweep - nb) * sizeof(u64));
-    for (std::size_t s = 1; s < 8; ++s) {
+    schoolbook_digits(copies + sweep, bp, bn);
+    for (std::size_t s = 0; s < 8; ++s) {
         u64* copy = copies + s * f.stride;
         std::memset(copy, 0, (sweep + s) * sizeof(u64));
-        std::memcpy(copy + sweep + s, copies + sweep, nb * sizeof(u64));
+        if (s > 0)
+            std::memcpy(copy + sweep + s, copies + sweep, nb * sizeof(u64));
         std::memset(copy + sweep + s + nb, 0, (f.stride - sweep - s - nb) * sizeof(u64));
     }
     return f;
@@ -163,8 +161,8 @@ void schoolbook_mul_fixed(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, st
     // The low rn limbs take the low rn limbs of each operand, and the columns
     // up to their last digit: carries only go up.
     an = std::min(an, rn);
-    std::size_t na = (an * 64 + 51) / 52, nb = b.digits;
-    std::size_t columns = std::min(na + nb, (rn * 64 + 51) / 52);
+    std::size_t na = schoolbook_digit_count(an), nb = b.digits;
+    std::size_t columns = std::min(na + nb, schoolbook_digit_count(rn));
     columns = (columns + 15) / 16 * 16;
     std::size_t a_room = (na + 7) / 8 * 8;
     std::unique_ptr<u64, schoolbook_factor::release> room(
@@ -173,7 +171,7 @@ void schoolbook_mul_fixed(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, st
         throw std::bad_alloc();
     u64* a = room.get();
     u64* out = a + a_room;
-    to_digits(a, ap, an);
+    schoolbook_digits(a, ap, an);
     const u64* shifted[8];
     for (std::size_t s = 0; s < 8; ++s)
         shifted[s] = b.copies.get() + s * b.stride;

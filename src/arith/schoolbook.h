@@ -23,6 +23,14 @@ void schoolbook_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp
 void schoolbook_mul_low(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp,
                         std::size_t bn);
 
+// The 52-bit digits of n limbs.
+constexpr std::size_t schoolbook_digit_count(std::size_t n)
+{
+    return (n * 64 + 51) / 52;
+}
+// {p, n} into d as its schoolbook_digit_count(n) digits of 52 bits, lowest first.
+void schoolbook_digits(std::uint64_t* d, const mp_limb_t* p, std::size_t n);
+
 // A factor held as the schoolbook's digits, for many products by it.
 struct schoolbook_factor {
     struct release {

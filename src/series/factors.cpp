@@ -408,7 +408,7 @@ factor_list common_with(const factor_list& x, const mpz_class& a)
     // tree[0] the units, tree[k + 1][i] the product of tree[k][2i] and tree[k][2i + 1].
     std::vector<std::vector<mpz_class>> tree(1);
     for (unit& u : units)
-        tree[0].push_back(u.value);
+        tree[0].push_back(std::move(u.value));
     while (tree.back().size() > 1) {
         const std::vector<mpz_class>& below = tree.back();
         std::vector<mpz_class> level((below.size() + 1) / 2);

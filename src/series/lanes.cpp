@@ -4,19 +4,21 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <stdexcept>
 
+#include "arith/schoolbook.h"
 #include "series/poly.h"
 #include "series/shape.h"
 
 namespace {
 
-using u64 = unsigned long long;
+using u64 = std::uint64_t;
 using u128 = unsigned __int128;
 
 constexpr u64 digit_mask = (u64(1) << 52) - 1;
 
-// Room for a coefficient in 52-bit digits (the largest has 2578 bits), after a
+// Room for a coefficient in 52-bit digits (the largest, of 41 limbs, takes 51), after a
 // zero digit that stands for the digit below the lowest.
 constexpr int coefficient_digits = 52;
 // Room for a(n) with n < 2^52: 2578 + 251 * 52 bits, and a digit of slack.
@@ -30,22 +32,10 @@ const std::array<digits, block_length>& coefficients()
     static const auto table = [] {
         std::array<digits, block_length> t{};
         for (unsigned long i = 0; i < block_length; ++i) {
-            const mpz_class& c = poly[i];
-            if (mpz_sizeinbase(c.get_mpz_t(), 2) > 52 * coefficient_digits)
+            std::size_t limbs = mpz_size(poly[i].get_mpz_t());
+            if (schoolbook_digit_count(limbs) > coefficient_digits)
                 throw std::logic_error("a coefficient outgrows its 52-bit digits");
-            std::size_t limbs = mpz_size(c.get_mpz_t());
-            const mp_limb_t* p = mpz_limbs_read(c.get_mpz_t());
-            u128 pending = 0;
-            int bits = 0;
-            for (std::size_t d = 1, at = 0; d <= coefficient_digits; ++d) {
-                if (bits < 52 && at < limbs) {
-                    pending |= u128(p[at++]) << bits;
-                    bits += 64;
-                }
-                t[i][d] = static_cast<u64>(pending) & digit_mask;
-                pending >>= 52;
-                bits -= 52;
-            }
+            schoolbook_digits(t[i].data() + 1, mpz_limbs_read(poly[i].get_mpz_t()), limbs);
         }
         return t;
     }();
