@@ -114,18 +114,21 @@ struct avx512_lanes {
     {
         // Pairs within 128-bit lanes, then 128-bit lanes, then 256-bit halves.
         V t[8], u[8];
+#pragma GCC unroll 8
         for (int i = 0; i < 8; i += 2) {
             t[i] = _mm512_unpacklo_pd(v[i], v[i + 1]);
             t[i + 1] = _mm512_unpackhi_pd(v[i], v[i + 1]);
         }
         const __m512i lo = _mm512_set_epi64(13, 12, 5, 4, 9, 8, 1, 0);
         const __m512i hi = _mm512_set_epi64(15, 14, 7, 6, 11, 10, 3, 2);
+#pragma GCC unroll 8
         for (int i = 0; i < 8; i += 4) {
             u[i] = _mm512_permutex2var_pd(t[i], lo, t[i + 2]);
             u[i + 2] = _mm512_permutex2var_pd(t[i], hi, t[i + 2]);
             u[i + 1] = _mm512_permutex2var_pd(t[i + 1], lo, t[i + 3]);
             u[i + 3] = _mm512_permutex2var_pd(t[i + 1], hi, t[i + 3]);
         }
+#pragma GCC unroll 8
         for (int i = 0; i < 4; ++i) {
             v[i] = _mm512_shuffle_f64x2(u[i], u[i + 4], 0x44);
             v[i + 4] = _mm512_shuffle_f64x2(u[i], u[i + 4], 0xee);
