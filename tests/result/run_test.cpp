@@ -72,8 +72,7 @@ TEST(Run, ConsoleAndFilesAgreeWithMpfrAndThePlainPath)
         EXPECT_EQ(runs[n].out.find("INEXACT"), std::string::npos);
         std::string name = dir / ("pi/pi-" + std::to_string(n));
         mpz_class pi = pi_oracle(n);
-        std::string text = pi.get_str();
-        text.insert(1, ".");
+        std::string text = "3." + pi.get_str().substr(1);
         EXPECT_TRUE(read_file(name + ".txt") == text && read_file(name) == raw(pi)) << n;
         for (int k : {1, 2}) {
             term_range r = stage_range(k, term_count(n));
