@@ -192,7 +192,7 @@ factor_list common(const factor_list& x, const factor_list& y)
         else if (y[j].prime < x[i].prime)
             ++j;
         else
-            g.push_back({x[i].prime, std::min(x[i++].exponent, y[j++].exponent)});
+            g.push_back({x[i].prime, std::min(x[i].exponent, y[j].exponent)}), ++i, ++j;
     }
     return g;
 }
@@ -206,19 +206,22 @@ void drop_above(factor_list& x, uint64_t largest)
 
 void multiply_into(factor_list& x, const factor_list& y)
 {
-    factor_list r;
-    r.reserve(x.size() + y.size());
+    factor_list r(x.size() + y.size());
     // The largest lists are many megabytes, and new at every merge.
-    advise_huge_pages(r.data(), r.capacity() * sizeof(prime_power));
-    size_t i = 0, j = 0;
-    while (i < x.size() || j < y.size()) {
-        if (j == y.size() || (i < x.size() && x[i].prime < y[j].prime))
-            r.push_back(x[i++]);
-        else if (i == x.size() || y[j].prime < x[i].prime)
-            r.push_back(y[j++]);
+    advise_huge_pages(r.data(), r.size() * sizeof(prime_power));
+    prime_power* out = r.data();
+    const prime_power *i = x.data(), *i_end = i + x.size(), *j = y.data(), *j_end = j + y.size();
+    while (i != i_end && j != j_end) {
+        if (i->prime < j->prime)
+            *out++ = *i++;
+        else if (j->prime < i->prime)
+            *out++ = *j++;
         else
-            r.push_back({x[i].prime, x[i++].exponent + y[j++].exponent});
+            *out++ = {i->prime, i->exponent + j->exponent}, ++i, ++j;
     }
+    out = std::copy(i, i_end, out);
+    out = std::copy(j, j_end, out);
+    r.resize(static_cast<std::size_t>(out - r.data()));
     x.swap(r);
 }
 

@@ -11,6 +11,9 @@
 struct prime_power {
     uint64_t prime;
     uint32_t exponent;
+    // Left unset, so that a list sized ahead of a merge is not zeroed first.
+    prime_power() {}
+    prime_power(uint64_t p, uint32_t e) : prime(p), exponent(e) {}
 };
 // Sorted by prime (but for term_factors' larger primes), every exponent positive;
 // the empty list is 1.
