@@ -177,6 +177,41 @@ struct transforms {
         }
     }
 
+    // The forward levels of sizes M, M/2, ..., 4 across the vectors c of a
+    // transposed group; the sizes are constants, so that every loop unrolls whole.
+    template <std::size_t M>
+    [[gnu::always_inline]] static void lane_levels_forward(V* c, const V* roots, const K& k)
+    {
+#pragma GCC unroll 16
+        for (std::size_t b = 0; b < W; b += M)
+#pragma GCC unroll 16
+            for (std::size_t j = 0; j < M / 2; ++j) {
+                V u = c[b + j], v = c[b + j + M / 2];
+                c[b + j] = L::reduce(L::add(u, v), k);
+                c[b + j + M / 2] = j ? L::mulmod(L::sub(u, v), roots[M / 2 + j], k) : L::reduce(L::sub(u, v), k);
+            }
+        if constexpr (M > 4)
+            lane_levels_forward<M / 2>(c, roots, k);
+    }
+
+    // The inverse levels of sizes M, 2M, ..., W.
+    template <std::size_t M>
+    [[gnu::always_inline]] static void lane_levels_inverse(V* c, const V* roots, const K& k)
+    {
+        if constexpr (M <= W) {
+#pragma GCC unroll 16
+            for (std::size_t b = 0; b < W; b += M)
+#pragma GCC unroll 16
+                for (std::size_t j = 0; j < M / 2; ++j) {
+                    V u = L::reduce(c[b + j], k);
+                    V v = j ? L::mulmod(c[b + j + M / 2], roots[M / 2 + j], k) : L::reduce(c[b + j + M / 2], k);
+                    c[b + j] = L::add(u, v);
+                    c[b + j + M / 2] = L::sub(u, v);
+                }
+            lane_levels_inverse<2 * M>(c, roots, k);
+        }
+    }
+
     // The last log2(W) forward levels, inside blocks of W: W blocks at a time are
     // transposed so that each lane holds one block, and left so; the inverse
     // starts from that layout and transposes back.
@@ -198,17 +233,7 @@ struct transforms {
                 // product. Every level but the last leaves its values within 0.93p,
                 // so that the last, whose roots are all 1, needs neither and ends
                 // within 1.86p. Unrolled whole, so that c stays in registers.
-#pragma GCC unroll 16
-                for (std::size_t m = W; m >= 4; m /= 2)
-#pragma GCC unroll 16
-                    for (std::size_t b = 0; b < W; b += m)
-#pragma GCC unroll 16
-                        for (std::size_t j = 0; j < m / 2; ++j) {
-                            V u = c[b + j], v = c[b + j + m / 2];
-                            c[b + j] = L::reduce(L::add(u, v), k);
-                            c[b + j + m / 2] =
-                                j ? L::mulmod(L::sub(u, v), roots[m / 2 + j], k) : L::reduce(L::sub(u, v), k);
-                        }
+                lane_levels_forward<W>(c, roots, k);
 #pragma GCC unroll 16
                 for (std::size_t b = 0; b < W; b += 2) {
                     V u = c[b], v = c[b + 1];
@@ -243,17 +268,7 @@ struct transforms {
                     c[b] = L::add(u, v);
                     c[b + 1] = L::sub(u, v);
                 }
-#pragma GCC unroll 16
-                for (std::size_t m = 4; m <= W; m *= 2)
-#pragma GCC unroll 16
-                    for (std::size_t b = 0; b < W; b += m)
-#pragma GCC unroll 16
-                        for (std::size_t j = 0; j < m / 2; ++j) {
-                            V u = L::reduce(c[b + j], k);
-                            V v = j ? L::mulmod(c[b + j + m / 2], roots[m / 2 + j], k) : L::reduce(c[b + j + m / 2], k);
-                            c[b + j] = L::add(u, v);
-                            c[b + j + m / 2] = L::sub(u, v);
-                        }
+                lane_levels_inverse<4>(c, roots, k);
                 L::transpose(c);
 #pragma GCC unroll 16
                 for (std::size_t i = 0; i < W; ++i)
