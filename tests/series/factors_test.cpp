@@ -58,6 +58,10 @@ TEST(Factors, ListsActAsTheirIntegers)
         EXPECT_TRUE(product(x) * g == px && product(y) * g == py);
         multiply_into(x, y);
         EXPECT_EQ(product(x), px * py / (g * g));
+        // Still a list: each prime once, in increasing order, for the merges above.
+        EXPECT_TRUE(std::adjacent_find(x.begin(), x.end(), [](const prime_power& a, const prime_power& b) {
+                        return a.prime >= b.prime;
+                    }) == x.end());
     }
 }
 
