@@ -20,8 +20,7 @@ namespace {
 // as d).
 bool small_division_wins(std::size_t d, std::size_t n)
 {
-    static const bool supported = schoolbook_supported();
-    return supported && d >= 48 && d < schoolbook_limit && n >= 3 * d;
+    return schoolbook_supported() && d >= 48 && d < schoolbook_limit && n >= 3 * d;
 }
 
 // From this many limbs of the divisor, remainders by pieces beat GMP's (AMD
@@ -255,6 +254,21 @@ void subtract_low(mp_limb_t* rp, std::size_t rn, const mp_limb_t* sp, std::size_
 // for the whole product.
 using low_product = std::function<void(mp_limb_t* out, const mp_limb_t* block, std::size_t len, std::size_t want)>;
 
+// The low products by a factor transformed once (the whole product), or made
+// into the schoolbook's digits once (only the limbs wanted); f outlives them.
+low_product times(const ntt_fixed& f)
+{
+    return [&f](mp_limb_t* out, const mp_limb_t* block, std::size_t len, std::size_t) {
+        ntt_mul_fixed(out, f, block, len);
+    };
+}
+low_product times(const schoolbook_factor& f)
+{
+    return [&f](mp_limb_t* out, const mp_limb_t* block, std::size_t len, std::size_t want) {
+        schoolbook_mul_fixed(out, want, block, len, f);
+    };
+}
+
 // x <- x / (odd 2^twos) for x >= 0 a multiple of it, odd of on limbs, in blocks
 // of b <= on limbs: by_inverse multiplies by the inverse of odd modulo
 // 2^(64 b) (b limbs at most), by_odd by odd.
@@ -358,22 +372,14 @@ void divide_exact_pair(mpz_class& x, mpz_class& y, const mpz_class& d)
         ntt_path path = ntt_best_path();
         inverse_t = ntt_transform_fixed(ip, in, b, path);
         odd_t = ntt_transform_fixed(op, on, b, path);
-        by_inverse = [&](mp_limb_t* out, const mp_limb_t* block, std::size_t len, std::size_t) {
-            ntt_mul_fixed(out, inverse_t, block, len);
-        };
-        by_odd = [&](mp_limb_t* out, const mp_limb_t* block, std::size_t len, std::size_t) {
-            ntt_mul_fixed(out, odd_t, block, len);
-        };
+        by_inverse = times(inverse_t);
+        by_odd = times(odd_t);
     } else {
         // Likewise made into the schoolbook's digits once.
         inverse_s = schoolbook_prepare(ip, in);
         odd_s = schoolbook_prepare(op, on);
-        by_inverse = [&](mp_limb_t* out, const mp_limb_t* block, std::size_t len, std::size_t want) {
-            schoolbook_mul_fixed(out, want, block, len, inverse_s);
-        };
-        by_odd = [&](mp_limb_t* out, const mp_limb_t* block, std::size_t len, std::size_t want) {
-            schoolbook_mul_fixed(out, want, block, len, odd_s);
-        };
+        by_inverse = times(inverse_s);
+        by_odd = times(odd_s);
     }
     for (mpz_class* z : {&x, &y}) {
         int sign = sgn(*z) * sgn(d);

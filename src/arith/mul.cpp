@@ -34,8 +34,7 @@ ntt_path best_path()
 // 1.2x at 40 by 20, 1.3x at 64 by 16).
 bool schoolbook_wins(std::size_t an, std::size_t bn)
 {
-    static const bool supported = schoolbook_supported();
-    return supported && bn < schoolbook_limit &&
+    return schoolbook_supported() && bn < schoolbook_limit &&
            (bn >= 32 || (bn >= 20 && an >= 2 * bn) || (bn >= 16 && an >= 4 * bn));
 }
 
@@ -71,9 +70,12 @@ void multiply_small(mpz_ptr r, mpz_srcptr x, mpz_srcptr y)
 
 } // namespace
 
+// Here rather than in schoolbook.cpp, which is compiled for AVX-512: the check
+// must run on any processor.
 bool schoolbook_supported()
 {
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512ifma");
+    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512ifma");
+    return has;
 }
 
 void multiply_limbs(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn)

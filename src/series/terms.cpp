@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "arith/schoolbook.h"
 #include "series/lanes.h"
 #include "series/poly.h"
 #include "series/shape.h"
@@ -48,8 +49,8 @@ mpz_class a(mpz_class n)
 
 bool a_lanes_supported()
 {
-    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-                            __builtin_cpu_supports("avx512ifma");
+    // The schoolbook's multiply-adds, and AVX-512 DQ's 64-bit products for n's powers.
+    static const bool has = schoolbook_supported() && __builtin_cpu_supports("avx512dq");
     return has;
 }
 
