@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "arith/mul.h"
 #include "arith/ntt.h"
 #include "arith/parallel.h"
 #include "arith/schoolbook.h"
+#include "common/ending.h"
 #include "common/pages.h"
 
 namespace {
@@ -107,6 +109,25 @@ mpz_class approximate_reciprocal(const mpz_class& d, mp_bitcnt_t k, unsigned thr
                        cap);
 }
 
+void correct_quotient(mpz_class& q, mpz_class& r, const mpz_class& d)
+{
+    // The estimates are within a few units; far more steps than that mean a
+    // product was wrong, and the loop would run for as long as the error is large.
+    constexpr int most_steps = 64;
+    for (int steps = 0; sgn(r) < 0 || r >= d; ++steps) {
+        if (steps == most_steps)
+            throw failure("calcul abandonné : le reste d'une division reste hors de [0, diviseur) après " +
+                          std::to_string(most_steps) + " corrections (produit faux : matériel ou logiciel)");
+        if (sgn(r) < 0) {
+            r += d;
+            --q;
+        } else {
+            r -= d;
+            ++q;
+        }
+    }
+}
+
 divisor prepare_divisor(const mpz_class& d, mp_bitcnt_t quotient_bits, unsigned threads)
 {
     divisor p;
@@ -132,15 +153,7 @@ void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d, un
     mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), total - low);
     multiply(r, q, d.d, threads);
     mpz_sub(r.get_mpz_t(), x.get_mpz_t(), r.get_mpz_t());
-    // The estimate is within a few units: the remainder makes it exact.
-    while (sgn(r) < 0) {
-        r += d.d;
-        --q;
-    }
-    while (r >= d.d) {
-        r -= d.d;
-        ++q;
-    }
+    correct_quotient(q, r, d.d);
 }
 
 mpz_class scaled_remainder(const mpz_class& x, const mpz_class& d, mp_bitcnt_t k)
@@ -211,15 +224,7 @@ void divide_in_place(mpz_class& q, mpz_class& x, const mpz_class& d, std::size_t
     mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(),
                     kk + guard_bits + static_cast<mp_bitcnt_t>(cut) % GMP_NUMB_BITS);
     subtract_product(x, q, d, cap);
-    // The estimate is within a few units: the remainder makes it exact.
-    while (sgn(x) < 0) {
-        x += d;
-        --q;
-    }
-    while (x >= d) {
-        x -= d;
-        ++q;
-    }
+    correct_quotient(q, x, d);
 }
 
 mpz_class scaled_quotient(const mpz_class& x, mp_bitcnt_t s, const divisor& d, unsigned threads)

@@ -14,6 +14,11 @@ struct divisor {
     long shift = 0;
 };
 
+// q <- q + t and r <- r - t d for the t that brings r into [0, d), d > 0: the
+// last step of a division from an estimate of q within a few units. A failure
+// ends a search that a wrong product would make endless.
+void correct_quotient(mpz_class& q, mpz_class& r, const mpz_class& d);
+
 // Prepares d > 0 for quotients of at most quotient_bits bits, each product on up
 // to threads threads.
 divisor prepare_divisor(const mpz_class& d, mp_bitcnt_t quotient_bits, unsigned threads = 1);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "arith/ntt.h"
+#include "common/ending.h"
 
 namespace {
 
@@ -75,6 +76,23 @@ TEST(Divide, InPlaceGivesGmpsQuotientAndRemainder)
                     << mpz_sizeinbase(d.get_mpz_t(), 2) << " bits by " << q_bits;
             }
         }
+}
+
+TEST(Divide, CorrectionsReachTheFloorOrFail)
+{
+    mpz_class d("123456789012345678901234567890123"), x = d * 1000 + 77;
+    // Estimates a few units off, either way, and exact.
+    for (long off : {-5L, -1L, 0L, 1L, 6L}) {
+        mpz_class q = 1000 + off, r = x - q * d;
+        correct_quotient(q, r, d);
+        EXPECT_EQ(q, 1000) << off;
+        EXPECT_EQ(r, 77) << off;
+    }
+    // An estimate that a wrong product would give: an error, not an endless loop.
+    for (long off : {-1000000000L, 1000000000L}) {
+        mpz_class q = 1000 + off, r = x - q * d;
+        EXPECT_THROW(correct_quotient(q, r, d), failure) << off;
+    }
 }
 
 TEST(Divide, InversesModuloPowersOfTheWord)
