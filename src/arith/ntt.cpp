@@ -339,10 +339,16 @@ public:
         }
         // Whole huge pages: a tail of small ones would fault page by page.
         std::size_t need = (bytes + huge - 1) / huge * huge;
-        if (thread_block.m.base && thread_block.m.bytes >= need)
-            map_ = std::exchange(thread_block.m, mapping());
-        else
+        // A kept block too small for this product goes back first: held beside
+        // the new one, it added to the peak.
+        mapping kept = std::exchange(thread_block.m, mapping());
+        if (kept.base && kept.bytes >= need) {
+            map_ = kept;
+        } else {
+            if (kept.base)
+                unmap_pages(kept.base, kept.bytes);
             map_ = {map_huge_pages(need), need};
+        }
         data_ = static_cast<double*>(map_.base);
     }
     ~scratch()
