@@ -203,9 +203,12 @@ u64 bit_length(const mp_limb_t* a, std::size_t an)
 }
 
 // Coefficient width and transform size for a product of operands of these many bits.
+// A wrapped product (extra > 0, see wrap_top) keeps its residues in stored = n +
+// extra entries; otherwise stored = n.
 struct plan {
     unsigned w;
     std::size_t la, lb, n;
+    std::size_t stored = 0, extra = 0, small = 0;
 };
 
 // The smallest power of two, or three times one, that holds count coefficients.
@@ -229,7 +232,38 @@ plan plan_for(u64 abits, u64 bbits)
             break;
     }
     s.n = transform_length(s.la + s.lb - 1);
+    s.stored = s.n;
     return s;
+}
+
+// The cost of a transform of length n, in units of its points' passes.
+double transform_cost(std::size_t n)
+{
+    return static_cast<double>(n) * std::log2(static_cast<double>(n));
+}
+
+// Lengths step by 4/3 and 3/2, and a product's count of coefficients falls
+// anywhere between two of them. Just above one, L, the product is cheaper
+// modulo x^L - 1, where its top e = count - L coefficients fall onto its first e,
+// with those first e alone made by a product of the operands' first e pieces
+// (no higher piece reaches them) on a transform of about 2e: one subtraction
+// then sets both apart. A tenth of a run's transform work went into lengths
+// beyond what such a pair costs.
+void wrap_top(plan& s)
+{
+    std::size_t count = s.la + s.lb - 1, below = std::bit_floor(count - 1);
+    std::size_t length = below / 2 >= 64 && below / 2 * 3 < count ? below / 2 * 3 : below;
+    std::size_t e = count - length;
+    if (length < (std::size_t(1) << 12) || s.la > length || s.lb > length)
+        return;
+    std::size_t small = transform_length(2 * e - 1);
+    // The margin stands for the moves and the subtraction, and the longer recombination.
+    if (1.08 * (transform_cost(length) + transform_cost(small)) >= transform_cost(s.n))
+        return;
+    s.n = length;
+    s.small = small;
+    s.extra = (e + 63) / 64 * 64;
+    s.stored = length + s.extra;
 }
 
 // Coefficients c_i = r1 + p1 v, read from index (n - i) mod n of x (r1) and y (v),
@@ -441,26 +475,81 @@ void recombine_half(unsigned t, std::barrier<>& sync, const ntt_kernels& k, cons
                     double* x1, double* x2, const plan& s, std::size_t count, mp_limb_t* rp, std::size_t rn,
                     u64 carry[2][3])
 {
-    std::size_t half = s.n / 2;
+    std::size_t half = s.stored / 2;
     k.garner(x1 + t * half, x2 + t * half, half, p1, p2, inverse_of(s.n, prime1), inverse_of(s.n, prime2),
              centred(prime1_inverse_mod_prime2, prime2.p));
     sync.arrive_and_wait();
     std::size_t mid = count / 2, limb = meeting_limb(count, s.w);
     if (t == 0)
-        recombine(k, rp, 0, limb, x1, x2, s.n, s.w, 0, mid, carry[0]);
+        recombine(k, rp, 0, limb, x1, x2, s.stored, s.w, 0, mid, carry[0]);
     else
-        recombine(k, rp, limb, rn, x1, x2, s.n, s.w, mid, count, carry[1]);
+        recombine(k, rp, limb, rn, x1, x2, s.stored, s.w, mid, count, carry[1]);
 }
 
-// {rp, rn} <- the count coefficients whose residues the inverses of both primes
-// left in x and y (Garner, then the carries), on one thread; y is overwritten.
+// {rp, rn} <- the count coefficients whose residues, scaled by length, the inverses
+// of both primes left in the n entries of x and y (Garner, then the carries), on
+// one thread; y is overwritten.
 void recombine_whole(const ntt_kernels& k, const ntt_prime& p1, const ntt_prime& p2, double* x, double* y,
-                     std::size_t n, unsigned w, std::size_t count, mp_limb_t* rp, std::size_t rn)
+                     std::size_t n, std::size_t length, unsigned w, std::size_t count, mp_limb_t* rp,
+                     std::size_t rn)
 {
-    k.garner(x, y, n, p1, p2, inverse_of(n, prime1), inverse_of(n, prime2),
+    k.garner(x, y, n, p1, p2, inverse_of(length, prime1), inverse_of(length, prime2),
              centred(prime1_inverse_mod_prime2, prime2.p));
     u64 carry[3];
     recombine(k, rp, 0, rn, x, y, n, w, 0, count, carry);
+}
+
+// v mod p in [0, p), for an exact integer v within 2^52: the rounded quotient
+// leaves v within p/2 of 0, exactly.
+u64 residue(double v, u64 p)
+{
+    double q = static_cast<double>(p), r = v - q * std::nearbyint(v / q);
+    return static_cast<u64>(static_cast<std::int64_t>(r < 0 ? r + q : r));
+}
+
+// One prime's share of a wrapped product (s.extra > 0): x <- its residues laid out
+// for recombination in s.stored entries, from the cyclic ones that product_mod left
+// in x and the first coefficients' ones made here, in small (s.small entries and
+// the roots of that length). A coefficient's residue needs no more than its own
+// bound: c_(n+i) = (c_i + c_(n+i)) - c_i modulo p.
+void unwrap_mod(const ntt_kernels& k, const prime_constants& c, double* x, double* small, const mp_limb_t* ap,
+                std::size_t an, const mp_limb_t* bp, std::size_t bn, const plan& s)
+{
+    std::size_t e = s.la + s.lb - 1 - s.n, m = s.small;
+    // The first e pieces of each operand, from the limbs that hold them.
+    plan first{s.w, std::min(s.la, e), std::min(s.lb, e), m, m, 0, 0};
+    auto limbs_of = [&s](std::size_t pieces, std::size_t limbs) {
+        return std::min(limbs, static_cast<std::size_t>((static_cast<u64>(pieces) * s.w + 63) / 64));
+    };
+    ntt_prime p = prime_for(k, small + 2 * m, m, c);
+    product_mod(k, p, small, small + m, ap, limbs_of(first.la, an), bp, limbs_of(first.lb, bn), first);
+    // c_i of the cycle at (n - i) mod n, to (stored - i) mod stored, clear of the
+    // top coefficients' entries [extra - e + 1, extra]; the rest between is unused.
+    std::size_t stored = s.stored, extra = s.extra;
+    std::memmove(x + extra + 1, x + 1, (s.n - 1) * sizeof(double));
+    for (std::size_t j = 1; j + e <= extra; ++j)
+        x[j] = 0;
+    // The small product's scale to n's, by n / m (centred): its residues, within
+    // 4p, come within 1.5p (the rounded quotient is off by at most one), and the
+    // differences within 5.5p, as Garner takes them.
+    auto ratio = static_cast<std::int64_t>(centred(mul_mod(s.n % c.p, residue(inverse_of(m, c), c.p), c.p), c.p));
+    auto prime = static_cast<std::int64_t>(c.p);
+    double scale = static_cast<double>(ratio) / static_cast<double>(c.p);
+    for (std::size_t i = 0; i < e; ++i) {
+        std::size_t at = i ? stored - i : 0;
+        double v = small[i ? m - i : 0];
+        auto quotient = static_cast<std::int64_t>(std::nearbyint(v * scale));
+        auto low = static_cast<std::int64_t>(static_cast<__int128>(static_cast<std::int64_t>(v)) * ratio -
+                                             static_cast<__int128>(quotient) * prime);
+        x[extra - i] = x[at] - static_cast<double>(low);
+        x[at] = static_cast<double>(low);
+    }
+}
+
+// The scratch of unwrap_mod.
+std::size_t unwrap_scratch(const plan& s)
+{
+    return s.extra ? 2 * s.small + layout_for(s.small).doubles : 0;
 }
 
 } // namespace
@@ -504,28 +593,34 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
 {
     const ntt_kernels& k = kernels(path);
     plan s = plan_for(bit_length(ap, an), bit_length(bp, bn));
-    // Below this a second thread costs more than it saves (and the parts of the
-    // split inverse must each hold whole groups of the lanes' transposition).
-    if (s.n < (std::size_t(1) << 12))
-        threads = 1;
     if (s.la == 0 || s.lb == 0) {
         for (std::size_t i = 0; i < an + bn; ++i)
             rp[i] = 0;
         return;
     }
-    // Residues of both primes, the second operand's transform, the roots (of
-    // each prime at once on two threads).
-    std::size_t table = layout_for(s.n).doubles;
-    scratch space(3 * s.n + (threads < 2 ? 1 : 2) * table);
-    double *x1 = space.get(), *x2 = x1 + s.n, *y = x2 + s.n, *roots = y + s.n;
+    wrap_top(s);
+    // Below this a second thread costs more than it saves (and the parts of the
+    // split inverse must each hold whole groups of the lanes' transposition).
+    if (s.n < (std::size_t(1) << 12))
+        threads = 1;
+    // Residues of both primes, the second operand's transform (then each thread's
+    // small product, if wrapped), the roots (of each prime at once on two threads).
+    std::size_t table = layout_for(s.n).doubles, small = unwrap_scratch(s);
+    std::size_t y_size = std::max(s.n, (threads < 2 ? 1 : 2) * small);
+    scratch space(2 * s.stored + y_size + (threads < 2 ? 1 : 2) * table);
+    double *x1 = space.get(), *x2 = x1 + s.stored, *y = x2 + s.stored, *roots = y + y_size;
 
     std::size_t rn = an + bn, count = s.la + s.lb - 1;
     if (threads < 2) {
         ntt_prime p1 = prime_for(k, roots, s.n, prime1);
         product_mod(k, p1, x1, y, ap, an, bp, bn, s);
+        if (s.extra)
+            unwrap_mod(k, prime1, x1, y, ap, an, bp, bn, s);
         ntt_prime p2 = prime_for(k, roots, s.n, prime2);
         product_mod(k, p2, x2, y, ap, an, bp, bn, s);
-        recombine_whole(k, p1, p2, x1, x2, s.n, s.w, count, rp, rn);
+        if (s.extra)
+            unwrap_mod(k, prime2, x2, y, ap, an, bp, bn, s);
+        recombine_whole(k, p1, p2, x1, x2, s.stored, s.n, s.w, count, rp, rn);
         return;
     }
     // Two threads started once, meeting at a barrier between the steps; the
@@ -542,6 +637,10 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
         sync.arrive_and_wait();
         product_mod_half(t, sync, k, p1, x1, y, ap, an, bp, bn, s);
         product_mod_half(t, sync, k, p2, x2, y, ap, an, bp, bn, s);
+        if (s.extra) {
+            unwrap_mod(k, t == 0 ? prime1 : prime2, t == 0 ? x1 : x2, y + t * small, ap, an, bp, bn, s);
+            sync.arrive_and_wait();
+        }
         recombine_half(t, sync, k, p1, p2, x1, x2, s, count, rp, rn, carry);
     };
     both([&] { work(0); }, [&] { work(1); });
@@ -677,7 +776,7 @@ ntt_prime composition_mod(const ntt_kernels& k, const prime_constants& c, double
 void recombine_all(const ntt_kernels& k, const ntt_prime& p1, const ntt_prime& p2, double* x, double* y,
                    std::size_t n, unsigned w, std::size_t count, mpz_ptr r, std::size_t rn)
 {
-    recombine_whole(k, p1, p2, x, y, n, w, count, mpz_limbs_write(r, static_cast<mp_size_t>(rn)), rn);
+    recombine_whole(k, p1, p2, x, y, n, n, w, count, mpz_limbs_write(r, static_cast<mp_size_t>(rn)), rn);
     mpz_limbs_finish(r, static_cast<mp_size_t>(rn));
 }
 
@@ -775,5 +874,5 @@ void ntt_mul_fixed(mp_limb_t* rp, const ntt_fixed& a, const mp_limb_t* bp, std::
         k.pointwise(x[t], a.transforms.get() + t * n, n, primes[t]);
         k.inverse(x[t], n, primes[t]);
     }
-    recombine_whole(k, primes[0], primes[1], x[0], x[1], n, a.w, a.pieces + lb - 1, rp, a.limbs + bn);
+    recombine_whole(k, primes[0], primes[1], x[0], x[1], n, n, a.w, a.pieces + lb - 1, rp, a.limbs + bn);
 }

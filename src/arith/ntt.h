@@ -20,12 +20,14 @@ ntt_path ntt_best_path();
 // each time; false gives it back.
 void keep_transform_scratch(bool keep);
 
-// The transform length of a product of an by bn limbs; its scratch is three
-// doubles for each.
+// The transform length of a product of an by bn limbs; its scratch is at most
+// three doubles for each (fewer where the product wraps, see ntt_mul).
 std::size_t ntt_length(std::size_t an, std::size_t bn);
 
 // {rp, an + bn} <- {ap, an} * {bp, bn}, for an, bn >= 1 and operands of fewer than
-// 2^37 limbs, on up to threads threads (1 or 2); rp overlaps neither operand.
+// 2^37 limbs, on up to threads threads (1 or 2); rp overlaps neither operand. A
+// product just longer than a transform length is made modulo x^L - 1 at the
+// length below, its first coefficients by a small product apart.
 void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn, ntt_path path,
              unsigned threads);
 

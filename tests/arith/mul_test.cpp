@@ -68,6 +68,21 @@ TEST(Multiply, SizesAcrossEveryTransformLengthAndPieceWidth)
     }
 }
 
+TEST(Multiply, CountsJustAboveATransformLength)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(77);
+    // Steps of about 190 coefficients through lengths 2^13 to 2^15: counts just
+    // above a length make a product modulo x^L - 1 and its first coefficients
+    // apart. Balanced and unbalanced, random and all ones (the largest sums).
+    for (unsigned long bits = 150000; bits < 700000; bits += 3907) {
+        expect_gmp_product(rng.get_z_bits(bits), rng.get_z_bits(bits - 1000), std::to_string(bits) + " random");
+        expect_gmp_product(rng.get_z_bits(2 * bits), rng.get_z_bits(bits / 40), std::to_string(bits) + " unbalanced");
+        if (bits % 3 == 0)
+            expect_gmp_product(all_ones(bits), all_ones(bits + 7), std::to_string(bits) + " ones");
+    }
+}
+
 TEST(Multiply, LargeProductsOfExtremeDigits)
 {
     gmp_randstate_t rng;
