@@ -173,14 +173,18 @@ ntt_prime prime_for(const ntt_kernels& k, double* table, std::size_t n, const pr
     return prime;
 }
 
-// 1/n mod p, in (-p/2, p/2].
-double inverse_of(std::size_t n, const prime_constants& c)
+// 1/n mod p, in [0, p).
+u64 inverse_mod(std::size_t n, const prime_constants& c)
 {
     std::size_t m = power_of_two_part(n);
     u64 v = c.inverse2[log2_of(m) % 34];
-    if (m != n)
-        v = mul_mod(v, c.inverse3, c.p);
-    return centred(v, c.p);
+    return m != n ? mul_mod(v, c.inverse3, c.p) : v;
+}
+
+// The same in (-p/2, p/2].
+double inverse_of(std::size_t n, const prime_constants& c)
+{
+    return centred(inverse_mod(n, c), c.p);
 }
 
 const ntt_kernels& kernels(ntt_path path)
@@ -203,13 +207,25 @@ u64 bit_length(const mp_limb_t* a, std::size_t an)
 }
 
 // Coefficient width and transform size for a product of operands of these many bits.
-// A wrapped product (extra > 0, see wrap_top) keeps its residues in stored = n +
-// extra entries; otherwise stored = n.
+// n below the count of coefficients la + lb - 1 makes the product wrap (see wrap_top).
 struct plan {
     unsigned w;
     std::size_t la, lb, n;
-    std::size_t stored = 0, extra = 0, small = 0;
 };
+
+// The coefficients of a wrapped product beyond its length, 0 for others.
+std::size_t excess(const plan& s)
+{
+    std::size_t count = s.la + s.lb - 1;
+    return count > s.n ? count - s.n : 0;
+}
+
+// The entries its residues take for the recombination: the length, and the
+// excess rounded up to whole groups of the kernels' lanes and halves.
+std::size_t stored_length(const plan& s)
+{
+    return s.n + (excess(s) + 63) / 64 * 64;
+}
 
 // The smallest power of two, or three times one, that holds count coefficients.
 std::size_t transform_length(std::size_t count)
@@ -232,7 +248,6 @@ plan plan_for(u64 abits, u64 bbits)
             break;
     }
     s.n = transform_length(s.la + s.lb - 1);
-    s.stored = s.n;
     return s;
 }
 
@@ -261,9 +276,6 @@ void wrap_top(plan& s)
     if (1.08 * (transform_cost(length) + transform_cost(small)) >= transform_cost(s.n))
         return;
     s.n = length;
-    s.small = small;
-    s.extra = (e + 63) / 64 * 64;
-    s.stored = length + s.extra;
 }
 
 // Coefficients c_i = r1 + p1 v, read from index (n - i) mod n of x (r1) and y (v),
@@ -475,15 +487,15 @@ void recombine_half(unsigned t, std::barrier<>& sync, const ntt_kernels& k, cons
                     double* x1, double* x2, const plan& s, std::size_t count, mp_limb_t* rp, std::size_t rn,
                     u64 carry[2][3])
 {
-    std::size_t half = s.stored / 2;
+    std::size_t stored = stored_length(s), half = stored / 2;
     k.garner(x1 + t * half, x2 + t * half, half, p1, p2, inverse_of(s.n, prime1), inverse_of(s.n, prime2),
              centred(prime1_inverse_mod_prime2, prime2.p));
     sync.arrive_and_wait();
     std::size_t mid = count / 2, limb = meeting_limb(count, s.w);
     if (t == 0)
-        recombine(k, rp, 0, limb, x1, x2, s.stored, s.w, 0, mid, carry[0]);
+        recombine(k, rp, 0, limb, x1, x2, stored, s.w, 0, mid, carry[0]);
     else
-        recombine(k, rp, limb, rn, x1, x2, s.stored, s.w, mid, count, carry[1]);
+        recombine(k, rp, limb, rn, x1, x2, stored, s.w, mid, count, carry[1]);
 }
 
 // {rp, rn} <- the count coefficients whose residues, scaled by length, the inverses
@@ -499,25 +511,24 @@ void recombine_whole(const ntt_kernels& k, const ntt_prime& p1, const ntt_prime&
     recombine(k, rp, 0, rn, x, y, n, w, 0, count, carry);
 }
 
-// v mod p in [0, p), for an exact integer v within 2^52: the rounded quotient
-// leaves v within p/2 of 0, exactly.
-u64 residue(double v, u64 p)
+// The length of a wrapped product's small product: its first excess(s)
+// coefficients, unwrapped.
+std::size_t small_length(const plan& s)
 {
-    double q = static_cast<double>(p), r = v - q * std::nearbyint(v / q);
-    return static_cast<u64>(static_cast<std::int64_t>(r < 0 ? r + q : r));
+    return transform_length(2 * excess(s) - 1);
 }
 
-// One prime's share of a wrapped product (s.extra > 0): x <- its residues laid out
-// for recombination in s.stored entries, from the cyclic ones that product_mod left
-// in x and the first coefficients' ones made here, in small (s.small entries and
-// the roots of that length). A coefficient's residue needs no more than its own
+// One prime's share of a wrapped product: x <- its residues laid out for
+// recombination in stored_length(s) entries, from the cyclic ones that product_mod
+// left in x and the first coefficients' ones made here, in small (small_length(s)
+// entries and the roots of that length). A coefficient's residue needs no more than its own
 // bound: c_(n+i) = (c_i + c_(n+i)) - c_i modulo p.
 void unwrap_mod(const ntt_kernels& k, const prime_constants& c, double* x, double* small, const mp_limb_t* ap,
                 std::size_t an, const mp_limb_t* bp, std::size_t bn, const plan& s)
 {
-    std::size_t e = s.la + s.lb - 1 - s.n, m = s.small;
+    std::size_t e = excess(s), m = small_length(s);
     // The first e pieces of each operand, from the limbs that hold them.
-    plan first{s.w, std::min(s.la, e), std::min(s.lb, e), m, m, 0, 0};
+    plan first{s.w, std::min(s.la, e), std::min(s.lb, e), m};
     auto limbs_of = [&s](std::size_t pieces, std::size_t limbs) {
         return std::min(limbs, static_cast<std::size_t>((static_cast<u64>(pieces) * s.w + 63) / 64));
     };
@@ -525,14 +536,14 @@ void unwrap_mod(const ntt_kernels& k, const prime_constants& c, double* x, doubl
     product_mod(k, p, small, small + m, ap, limbs_of(first.la, an), bp, limbs_of(first.lb, bn), first);
     // c_i of the cycle at (n - i) mod n, to (stored - i) mod stored, clear of the
     // top coefficients' entries [extra - e + 1, extra]; the rest between is unused.
-    std::size_t stored = s.stored, extra = s.extra;
+    std::size_t stored = stored_length(s), extra = stored - s.n;
     std::memmove(x + extra + 1, x + 1, (s.n - 1) * sizeof(double));
     for (std::size_t j = 1; j + e <= extra; ++j)
         x[j] = 0;
     // The small product's scale to n's, by n / m (centred): its residues, within
     // 4p, come within 1.5p (the rounded quotient is off by at most one), and the
     // differences within 5.5p, as Garner takes them.
-    auto ratio = static_cast<std::int64_t>(centred(mul_mod(s.n % c.p, residue(inverse_of(m, c), c.p), c.p), c.p));
+    auto ratio = static_cast<std::int64_t>(centred(mul_mod(s.n % c.p, inverse_mod(m, c), c.p), c.p));
     auto prime = static_cast<std::int64_t>(c.p);
     double scale = static_cast<double>(ratio) / static_cast<double>(c.p);
     for (std::size_t i = 0; i < e; ++i) {
@@ -549,7 +560,7 @@ void unwrap_mod(const ntt_kernels& k, const prime_constants& c, double* x, doubl
 // The scratch of unwrap_mod.
 std::size_t unwrap_scratch(const plan& s)
 {
-    return s.extra ? 2 * s.small + layout_for(s.small).doubles : 0;
+    return excess(s) ? 2 * small_length(s) + layout_for(small_length(s)).doubles : 0;
 }
 
 } // namespace
@@ -607,20 +618,21 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
     // small product, if wrapped), the roots (of each prime at once on two threads).
     std::size_t table = layout_for(s.n).doubles, small = unwrap_scratch(s);
     std::size_t y_size = std::max(s.n, (threads < 2 ? 1 : 2) * small);
-    scratch space(2 * s.stored + y_size + (threads < 2 ? 1 : 2) * table);
-    double *x1 = space.get(), *x2 = x1 + s.stored, *y = x2 + s.stored, *roots = y + y_size;
+    std::size_t stored = stored_length(s);
+    scratch space(2 * stored + y_size + (threads < 2 ? 1 : 2) * table);
+    double *x1 = space.get(), *x2 = x1 + stored, *y = x2 + stored, *roots = y + y_size;
 
     std::size_t rn = an + bn, count = s.la + s.lb - 1;
     if (threads < 2) {
         ntt_prime p1 = prime_for(k, roots, s.n, prime1);
         product_mod(k, p1, x1, y, ap, an, bp, bn, s);
-        if (s.extra)
+        if (excess(s))
             unwrap_mod(k, prime1, x1, y, ap, an, bp, bn, s);
         ntt_prime p2 = prime_for(k, roots, s.n, prime2);
         product_mod(k, p2, x2, y, ap, an, bp, bn, s);
-        if (s.extra)
+        if (excess(s))
             unwrap_mod(k, prime2, x2, y, ap, an, bp, bn, s);
-        recombine_whole(k, p1, p2, x1, x2, s.stored, s.n, s.w, count, rp, rn);
+        recombine_whole(k, p1, p2, x1, x2, stored, s.n, s.w, count, rp, rn);
         return;
     }
     // Two threads started once, meeting at a barrier between the steps; the
@@ -637,7 +649,7 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
         sync.arrive_and_wait();
         product_mod_half(t, sync, k, p1, x1, y, ap, an, bp, bn, s);
         product_mod_half(t, sync, k, p2, x2, y, ap, an, bp, bn, s);
-        if (s.extra) {
+        if (excess(s)) {
             unwrap_mod(k, t == 0 ? prime1 : prime2, t == 0 ? x1 : x2, y + t * small, ap, an, bp, bn, s);
             sync.arrive_and_wait();
         }
