@@ -3,6 +3,7 @@
 #include <gmpxx.h>
 
 #include <algorithm>
+#include <array>
 #include <barrier>
 #include <bit>
 #include <cmath>
@@ -220,11 +221,24 @@ std::size_t excess(const plan& s)
     return count > s.n ? count - s.n : 0;
 }
 
-// The entries its residues take for the recombination: the length, and the
-// excess rounded up to whole groups of the kernels' lanes and halves.
+// Entries for the recombination of a product of length n whose top e
+// coefficients wrapped: n, and e rounded up to whole groups of the kernels'
+// lanes and halves.
+std::size_t stored_entries(std::size_t n, std::size_t e)
+{
+    return n + (e + 63) / 64 * 64;
+}
+
+// The entries a product's residues take for the recombination.
 std::size_t stored_length(const plan& s)
 {
-    return s.n + (excess(s) + 63) / 64 * 64;
+    return stored_entries(s.n, excess(s));
+}
+
+// Of a number of limbs limbs, those that hold its first pieces of w bits.
+std::size_t limbs_of(std::size_t pieces, std::size_t limbs, unsigned w)
+{
+    return std::min(limbs, static_cast<std::size_t>((static_cast<u64>(pieces) * w + 63) / 64));
 }
 
 // The smallest power of two, or three times one, that holds count coefficients.
@@ -263,19 +277,25 @@ double transform_cost(std::size_t n)
 // with those first e alone made by a product of the operands' first e pieces
 // (no higher piece reaches them) on a transform of about 2e: one subtraction
 // then sets both apart. A tenth of a run's transform work went into lengths
-// beyond what such a pair costs.
+// beyond what such a pair costs. Returns L, or 0 where the plain length is
+// cheaper or an operand of longest pieces would not fit in L.
+std::size_t wrapped_length(std::size_t count, std::size_t longest)
+{
+    std::size_t below = std::bit_floor(count - 1);
+    std::size_t length = below / 2 >= 64 && below / 2 * 3 < count ? below / 2 * 3 : below;
+    if (length < (std::size_t(1) << 12) || longest > length)
+        return 0;
+    std::size_t small = transform_length(2 * (count - length) - 1);
+    // The margin stands for the moves and the subtraction, and the longer recombination.
+    if (1.08 * (transform_cost(length) + transform_cost(small)) >= transform_cost(transform_length(count)))
+        return 0;
+    return length;
+}
+
 void wrap_top(plan& s)
 {
-    std::size_t count = s.la + s.lb - 1, below = std::bit_floor(count - 1);
-    std::size_t length = below / 2 >= 64 && below / 2 * 3 < count ? below / 2 * 3 : below;
-    std::size_t e = count - length;
-    if (length < (std::size_t(1) << 12) || s.la > length || s.lb > length)
-        return;
-    std::size_t small = transform_length(2 * e - 1);
-    // The margin stands for the moves and the subtraction, and the longer recombination.
-    if (1.08 * (transform_cost(length) + transform_cost(small)) >= transform_cost(s.n))
-        return;
-    s.n = length;
+    if (std::size_t length = wrapped_length(s.la + s.lb - 1, std::max(s.la, s.lb)))
+        s.n = length;
 }
 
 // Coefficients c_i = r1 + p1 v, read from index (n - i) mod n of x (r1) and y (v),
@@ -518,43 +538,56 @@ std::size_t small_length(const plan& s)
     return transform_length(2 * excess(s) - 1);
 }
 
+// x <- the residues mod c.p of a product of length n whose top e coefficients
+// wrapped onto its first e, laid out for recombination in stored_entries(n, e)
+// entries: from the cyclic residues in x and those of the first e coefficients
+// in small, as the inverse of length m left them. offset (n 2^t mod p, or 0),
+// added once to every coefficient, is in each cyclic sum and small residue;
+// the top coefficients get it as well.
+// A coefficient's residue needs no more than its own bound:
+// c_(n+i) = (c_i + c_(n+i)) - c_i modulo p.
+void unwrap_residues(const prime_constants& c, double* x, std::size_t n, std::size_t e, const double* small,
+                     std::size_t m, std::int64_t offset)
+{
+    // c_i of the cycle at (n - i) mod n, to (stored - i) mod stored, clear of the
+    // top coefficients' entries [extra - e + 1, extra]; the rest between is unused.
+    std::size_t stored = stored_entries(n, e), extra = stored - n;
+    std::memmove(x + extra + 1, x + 1, (n - 1) * sizeof(double));
+    for (std::size_t j = 1; j + e <= extra; ++j)
+        x[j] = 0;
+    // The small product's scale to n's, by n / m (centred): its residues, within
+    // 4p, come within 1.5p (the rounded quotient is off by at most one), and the
+    // differences within 5.5p, as Garner takes them.
+    auto ratio = static_cast<std::int64_t>(centred(mul_mod(n % c.p, inverse_mod(m, c), c.p), c.p));
+    auto prime = static_cast<std::int64_t>(c.p);
+    double scale = static_cast<double>(ratio) / static_cast<double>(c.p), shift = static_cast<double>(offset) / c.p;
+    auto reduced = [&](double v, std::int64_t minus, double minus_scaled) {
+        auto quotient = static_cast<std::int64_t>(std::nearbyint(v * scale - minus_scaled));
+        return static_cast<std::int64_t>(static_cast<__int128>(static_cast<std::int64_t>(v)) * ratio - minus -
+                                         static_cast<__int128>(quotient) * prime);
+    };
+    for (std::size_t i = 0; i < e; ++i) {
+        std::size_t at = i ? stored - i : 0;
+        double v = small[i ? m - i : 0];
+        std::int64_t low = reduced(v, offset, shift);
+        x[extra - i] = x[at] - static_cast<double>(low);
+        x[at] = static_cast<double>(offset ? reduced(v, 0, 0) : low);
+    }
+}
+
 // One prime's share of a wrapped product: x <- its residues laid out for
 // recombination in stored_length(s) entries, from the cyclic ones that product_mod
 // left in x and the first coefficients' ones made here, in small (small_length(s)
-// entries and the roots of that length). A coefficient's residue needs no more than its own
-// bound: c_(n+i) = (c_i + c_(n+i)) - c_i modulo p.
+// entries and the roots of that length).
 void unwrap_mod(const ntt_kernels& k, const prime_constants& c, double* x, double* small, const mp_limb_t* ap,
                 std::size_t an, const mp_limb_t* bp, std::size_t bn, const plan& s)
 {
     std::size_t e = excess(s), m = small_length(s);
     // The first e pieces of each operand, from the limbs that hold them.
     plan first{s.w, std::min(s.la, e), std::min(s.lb, e), m};
-    auto limbs_of = [&s](std::size_t pieces, std::size_t limbs) {
-        return std::min(limbs, static_cast<std::size_t>((static_cast<u64>(pieces) * s.w + 63) / 64));
-    };
     ntt_prime p = prime_for(k, small + 2 * m, m, c);
-    product_mod(k, p, small, small + m, ap, limbs_of(first.la, an), bp, limbs_of(first.lb, bn), first);
-    // c_i of the cycle at (n - i) mod n, to (stored - i) mod stored, clear of the
-    // top coefficients' entries [extra - e + 1, extra]; the rest between is unused.
-    std::size_t stored = stored_length(s), extra = stored - s.n;
-    std::memmove(x + extra + 1, x + 1, (s.n - 1) * sizeof(double));
-    for (std::size_t j = 1; j + e <= extra; ++j)
-        x[j] = 0;
-    // The small product's scale to n's, by n / m (centred): its residues, within
-    // 4p, come within 1.5p (the rounded quotient is off by at most one), and the
-    // differences within 5.5p, as Garner takes them.
-    auto ratio = static_cast<std::int64_t>(centred(mul_mod(s.n % c.p, inverse_mod(m, c), c.p), c.p));
-    auto prime = static_cast<std::int64_t>(c.p);
-    double scale = static_cast<double>(ratio) / static_cast<double>(c.p);
-    for (std::size_t i = 0; i < e; ++i) {
-        std::size_t at = i ? stored - i : 0;
-        double v = small[i ? m - i : 0];
-        auto quotient = static_cast<std::int64_t>(std::nearbyint(v * scale));
-        auto low = static_cast<std::int64_t>(static_cast<__int128>(static_cast<std::int64_t>(v)) * ratio -
-                                             static_cast<__int128>(quotient) * prime);
-        x[extra - i] = x[at] - static_cast<double>(low);
-        x[at] = static_cast<double>(low);
-    }
+    product_mod(k, p, small, small + m, ap, limbs_of(first.la, an, s.w), bp, limbs_of(first.lb, bn, s.w), first);
+    unwrap_residues(c, x, s.n, e, small, m, 0);
 }
 
 // The scratch of unwrap_mod.
@@ -713,12 +746,39 @@ enum operand { pa, pb, pc, qa, qb, qc };
 
 // One coefficient width and one transform length for all six operands of a
 // composition, and for a difference the 2^t added to each of its coefficients,
-// which keeps them positive for the recombination; t = 0 for a sum.
+// which keeps them positive for the recombination; t = 0 for a sum. Where the
+// products wrap (see wrapped_length), e is the largest one's excess over n.
 struct composition_plan {
     unsigned w;
     std::size_t pieces[6], n;
     unsigned t;
+    std::size_t e;
 };
+
+// The coefficients of a's, b's and c's products.
+std::array<std::size_t, 3> composition_counts(const composition_plan& s)
+{
+    return {std::max(s.pieces[pa] + s.pieces[qc], s.pieces[pb] + s.pieces[qa]) - 1,
+            s.pieces[pb] + s.pieces[qb] - 1, s.pieces[pc] + s.pieces[qc] - 1};
+}
+
+// The transform length of the first e coefficients of a wrapped composition.
+std::size_t composition_small_length(const composition_plan& s)
+{
+    return transform_length(2 * s.e - 1);
+}
+
+// The entries each output's residues take, and the doubles of one prime's share:
+// four of those, the roots, and a wrapped composition's small one.
+std::size_t composition_stored(const composition_plan& s)
+{
+    return stored_entries(s.n, s.e);
+}
+std::size_t composition_share(const composition_plan& s)
+{
+    std::size_t small = s.e ? composition_small_length(s) : 0;
+    return 4 * composition_stored(s) + layout_for(s.n).doubles + (s.e ? 4 * small + layout_for(small).doubles : 0);
+}
 
 composition_plan plan_composition(const u64 bits[6], bool subtract)
 {
@@ -743,22 +803,33 @@ composition_plan plan_composition(const u64 bits[6], bool subtract)
         if (s.t < 96 && terms(pa, qc) < (modulus - (static_cast<u128>(1) << s.t)) >> (2 * s.w))
             break;
     }
-    std::size_t count = std::max({s.pieces[pa] + s.pieces[qc], s.pieces[pb] + s.pieces[qa],
-                                  s.pieces[pb] + s.pieces[qb], s.pieces[pc] + s.pieces[qc]});
-    s.n = transform_length(count - 1);
+    auto counts = composition_counts(s);
+    std::size_t count = std::max({counts[0], counts[1], counts[2]});
+    s.n = transform_length(count);
+    if (std::size_t length = wrapped_length(count, *std::max_element(s.pieces, s.pieces + 6))) {
+        s.n = length;
+        s.e = count - length;
+    }
     return s;
 }
 
-// One prime's share of a composition, in four buffers of n doubles from space
-// (then the prime's roots): leaves n times the coefficients of a, b and c mod p,
-// as inverse leaves them, in out.
-ntt_prime composition_mod(const ntt_kernels& k, const prime_constants& c, double* space, const mp_limb_t* limbs[6],
-                          const std::size_t sizes[6], const composition_plan& s, bool subtract, double* out[3])
+// n 2^t mod p, centred: 2^t added to each of the n coefficients of a length n.
+double offset_residue(std::size_t n, unsigned t, const prime_constants& c)
+{
+    return centred(mul_mod(n % c.p, pow_mod(2, t, c.p), c.p), c.p);
+}
+
+// One prime's share of a composition, in four buffers of stored entries from
+// space (then the prime's roots): leaves n times the coefficients of a, b and c
+// mod p, as inverse leaves them, in out.
+ntt_prime composition_mod(const ntt_kernels& k, const prime_constants& c, double* space, std::size_t stored,
+                          const mp_limb_t* limbs[6], const std::size_t sizes[6], const composition_plan& s,
+                          bool subtract, double* out[3])
 {
     std::size_t n = s.n;
-    ntt_prime p = prime_for(k, space + 4 * n, n, c);
+    ntt_prime p = prime_for(k, space + 4 * stored, n, c);
     auto transform = [&](double* x, operand i) { transform_pieces(k, p, x, n, limbs[i], sizes[i], s.w, s.pieces[i]); };
-    double *x1 = space, *x2 = x1 + n, *x3 = x2 + n, *x4 = x3 + n;
+    double *x1 = space, *x2 = x1 + stored, *x3 = x2 + stored, *x4 = x3 + stored;
     // Each operand's buffer is taken again as soon as its last product is made.
     transform(x1, qc);
     transform(x2, pa);
@@ -769,7 +840,7 @@ ntt_prime composition_mod(const ntt_kernels& k, const prime_constants& c, double
     if (subtract) {
         // 2^t at every coefficient is n 2^t at frequency 0, where the forward
         // transform leaves the sum of its inputs.
-        double v = x4[0] + centred(mul_mod(n % c.p, pow_mod(2, s.t, c.p), c.p), c.p);
+        double v = x4[0] + offset_residue(n, s.t, c);
         x4[0] = v - p.p * std::nearbyint(v * p.inverse);
     }
     transform(x2, pc);
@@ -784,11 +855,43 @@ ntt_prime composition_mod(const ntt_kernels& k, const prime_constants& c, double
     return p;
 }
 
+// The same for a wrapped composition, in composition_share(s) doubles of space:
+// each output laid out for recombination (see unwrap_residues) in
+// composition_stored(s) entries, those that did not wrap left as they are.
+ntt_prime composition_unwrapped(const ntt_kernels& k, const prime_constants& c, double* space,
+                                const mp_limb_t* limbs[6], const std::size_t sizes[6], const composition_plan& s,
+                                bool subtract, double* out[3])
+{
+    std::size_t stored = composition_stored(s);
+    ntt_prime p = composition_mod(k, c, space, stored, limbs, sizes, s, subtract, out);
+    if (!s.e)
+        return p;
+    // The first e pieces of each operand make the first e coefficients.
+    composition_plan first = s;
+    first.n = composition_small_length(s);
+    first.e = 0;
+    std::size_t first_sizes[6];
+    for (int i = 0; i < 6; ++i) {
+        first.pieces[i] = std::min(s.pieces[i], s.e);
+        first_sizes[i] = limbs_of(first.pieces[i], sizes[i], s.w);
+    }
+    double* small[3];
+    composition_mod(k, c, space + 4 * stored + layout_for(s.n).doubles, first.n, limbs, first_sizes, first, subtract,
+                    small);
+    auto counts = composition_counts(s);
+    auto offset = subtract ? static_cast<std::int64_t>(offset_residue(s.n, s.t, c)) : 0;
+    for (int j = 0; j < 3; ++j)
+        if (counts[j] > s.n)
+            unwrap_residues(c, out[j], s.n, counts[j] - s.n, small[j], first.n, j == 0 ? offset : 0);
+    return p;
+}
+
 // The same into r's rn limbs, r >= 0.
 void recombine_all(const ntt_kernels& k, const ntt_prime& p1, const ntt_prime& p2, double* x, double* y,
-                   std::size_t n, unsigned w, std::size_t count, mpz_ptr r, std::size_t rn)
+                   std::size_t n, std::size_t count, unsigned w, mpz_ptr r, std::size_t rn)
 {
-    recombine_whole(k, p1, p2, x, y, n, n, w, count, mpz_limbs_write(r, static_cast<mp_size_t>(rn)), rn);
+    std::size_t entries = count > n ? stored_entries(n, count - n) : n;
+    recombine_whole(k, p1, p2, x, y, entries, n, w, count, mpz_limbs_write(r, static_cast<mp_size_t>(rn)), rn);
     mpz_limbs_finish(r, static_cast<mp_size_t>(rn));
 }
 
@@ -810,23 +913,24 @@ void ntt_compose(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const m
     int first_sign = mpz_sgn(in[pa]) * mpz_sgn(in[qc]);
     bool subtract = first_sign != mpz_sgn(in[pb]) * mpz_sgn(in[qa]);
     composition_plan s = plan_composition(bits, subtract);
-    std::size_t share = 4 * s.n + layout_for(s.n).doubles;
+    std::size_t share = composition_share(s);
     scratch space(2 * share);
     double* out[2][3];
     ntt_prime primes[2];
-    run([&] { primes[0] = composition_mod(k, prime1, space.get(), limbs, sizes, s, subtract, out[0]); },
-        [&] { primes[1] = composition_mod(k, prime2, space.get() + share, limbs, sizes, s, subtract, out[1]); });
+    run([&] { primes[0] = composition_unwrapped(k, prime1, space.get(), limbs, sizes, s, subtract, out[0]); },
+        [&] { primes[1] = composition_unwrapped(k, prime2, space.get() + share, limbs, sizes, s, subtract, out[1]); });
 
     // a = first_sign (pa qc + pb qa) as magnitudes, or first_sign (pa qc - pb qa),
     // which the coefficients give plus 2^t times the sum of 2^iw over them.
-    std::size_t a_count = std::max(s.pieces[pa] + s.pieces[qc], s.pieces[pb] + s.pieces[qa]) - 1;
+    auto counts = composition_counts(s);
+    std::size_t a_count = counts[0];
     // A difference's coefficients are below p1 p2 < 2^98.
     std::size_t a_limbs = subtract ? ((a_count - 1) * s.w + 99) / 64 + 1
                                    : std::max(sizes[pa] + sizes[qc], sizes[pb] + sizes[qa]) + 1;
     mpz_class ra, rb, rc;
     run(
         [&] {
-            recombine_all(k, primes[0], primes[1], out[0][0], out[1][0], s.n, s.w, a_count, ra.get_mpz_t(), a_limbs);
+            recombine_all(k, primes[0], primes[1], out[0][0], out[1][0], s.n, a_count, s.w, ra.get_mpz_t(), a_limbs);
             if (subtract) {
                 mpz_class offsets;
                 mp_limb_t* op = mpz_limbs_write(offsets.get_mpz_t(), static_cast<mp_size_t>(a_limbs));
@@ -840,12 +944,12 @@ void ntt_compose(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const m
                 mpz_neg(ra.get_mpz_t(), ra.get_mpz_t());
         },
         [&] {
-            recombine_all(k, primes[0], primes[1], out[0][1], out[1][1], s.n, s.w, s.pieces[pb] + s.pieces[qb] - 1,
-                          rb.get_mpz_t(), sizes[pb] + sizes[qb]);
+            recombine_all(k, primes[0], primes[1], out[0][1], out[1][1], s.n, counts[1], s.w, rb.get_mpz_t(),
+                          sizes[pb] + sizes[qb]);
             if (mpz_sgn(in[pb]) != mpz_sgn(in[qb]))
                 mpz_neg(rb.get_mpz_t(), rb.get_mpz_t());
-            recombine_all(k, primes[0], primes[1], out[0][2], out[1][2], s.n, s.w, s.pieces[pc] + s.pieces[qc] - 1,
-                          rc.get_mpz_t(), sizes[pc] + sizes[qc]);
+            recombine_all(k, primes[0], primes[1], out[0][2], out[1][2], s.n, counts[2], s.w, rc.get_mpz_t(),
+                          sizes[pc] + sizes[qc]);
             if (mpz_sgn(in[pc]) != mpz_sgn(in[qc]))
                 mpz_neg(rc.get_mpz_t(), rc.get_mpz_t());
         });

@@ -46,7 +46,8 @@ using run_both = std::function<void(const std::function<void()>&, const std::fun
 // of P and q of Q, none of them 0: a <- pa qc + pb qa, b <- pb qb, c <- pc qc.
 // The transforms of pb and qc are made once, and a's two products are summed before
 // one inverse. Each prime's transforms are one of two tasks given to run, and then
-// the recombinations (a; b and c) are. Outputs may be inputs.
+// the recombinations (a; b and c) are. Just longer than a transform length, all
+// three wrap as ntt_mul's products do. Outputs may be inputs.
 void ntt_compose(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const mpz_srcptr q[3], ntt_path path,
                  const run_both& run);
 

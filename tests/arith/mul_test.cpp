@@ -185,6 +185,30 @@ TEST(Multiply, CompositionsThatCancelOrCarryAtTheBound)
     }
 }
 
+TEST(Multiply, CompositionsJustAboveATransformLength)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(78);
+    // Steps of about 400 coefficients through lengths 2^12 to 2^15: where the
+    // longest product is just above a length all three wrap around it or fit,
+    // each its own way, and the first coefficients are made apart. Sums and
+    // differences (with their offsets), random and all ones.
+    for (unsigned long bits = 100000; bits < 760000; bits += 9001) {
+        mpz_class p[3] = {rng.get_z_bits(bits), rng.get_z_bits(bits / 2), rng.get_z_bits(bits - 3000)};
+        mpz_class q[3] = {rng.get_z_bits(bits - 500), rng.get_z_bits(bits / 3), rng.get_z_bits(bits + 2000)};
+        expect_composition(p, q, std::to_string(bits) + " random, sum");
+        p[1] = -p[1];
+        expect_composition(p, q, std::to_string(bits) + " random, difference");
+        std::swap(p[0], p[1]);
+        std::swap(q[0], q[1]);
+        expect_composition(p, q, std::to_string(bits) + " random, b the longest");
+        if (bits % 4 == 0) {
+            mpz_class ones = all_ones(bits), longer = all_ones(bits + 900);
+            expect_composition({ones, -longer, ones}, {longer, ones, ones}, std::to_string(bits) + " ones, difference");
+        }
+    }
+}
+
 TEST(Multiply, CompositionsOfUnbalancedOrZeroMembers)
 {
     gmp_randclass rng(gmp_randinit_default);
