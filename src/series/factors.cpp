@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 #include "arith/divide.h"
 #include "arith/mul.h"
@@ -70,8 +71,8 @@ void sort_words(std::vector<uint64_t>& v, std::vector<uint64_t>& scratch, int bi
 // above every small prime, and at most one value of a term has it (small primes reach 503,
 // and a term's values span less than 2 * 509). Those up to largest are sorted in; those
 // above it, which no merge will look for, go last as they come.
-void sieve_values(uint64_t first, uint64_t step, size_t count, const std::vector<uint64_t>& small,
-                  uint64_t largest, std::vector<factor_list>& lists)
+void sieve_values(uint64_t first, uint64_t step, size_t count, std::span<const uint64_t> small, uint64_t largest,
+                  std::vector<factor_list>& lists)
 {
     std::vector<uint64_t> rest(count);
     for (size_t k = 0; k < count; ++k)
@@ -133,16 +134,29 @@ void sieve_values(uint64_t first, uint64_t step, size_t count, const std::vector
     }
 }
 
+// The largest prime that can be a value's smaller factor for the terms below hi:
+// the square root of their largest integer, and every prime up to 503 whatever it is.
+uint64_t sieve_limit(unsigned long hi)
+{
+    uint64_t top = 2 * block_length * static_cast<uint64_t>(hi) + first_odd;
+    return std::max<uint64_t>(static_cast<uint64_t>(std::sqrt(static_cast<double>(top))) + 1, first_odd);
+}
+
 } // namespace
 
-void term_factors(unsigned long lo, unsigned long hi, std::vector<factor_list>& p, std::vector<factor_list>& q,
-                  uint64_t largest)
+std::vector<uint64_t> sieving_primes(unsigned long hi)
+{
+    return primes_up_to(sieve_limit(hi));
+}
+
+void term_factors(unsigned long lo, unsigned long hi, const std::vector<uint64_t>& primes, std::vector<factor_list>& p,
+                  std::vector<factor_list>& q, uint64_t largest)
 {
     size_t terms = hi - lo, count = block_length * terms;
-    uint64_t top = 2 * block_length * static_cast<uint64_t>(hi) + first_odd;
-    uint64_t limit =
-        std::max<uint64_t>(static_cast<uint64_t>(std::sqrt(static_cast<double>(top))) + 1, first_odd);
-    std::vector<uint64_t> small = primes_up_to(limit);
+    // Only the primes up to this range's own limit: each one above it would cost
+    // a pass over the values for at most one of them.
+    auto end = std::upper_bound(primes.begin(), primes.end(), sieve_limit(hi));
+    std::span<const uint64_t> small(primes.begin(), end);
     p.assign(terms, {});
     q.assign(terms, {});
     // p: the integers i = 252n+1 .. 252n+252; q: the odd 2i+503 for the same i, times 2^378.

@@ -19,11 +19,16 @@ struct prime_power {
 // the empty list is 1.
 using factor_list = std::vector<prime_power>;
 
+// The primes that sieve the integers of the terms below hi, found once for many
+// ranges of them.
+std::vector<uint64_t> sieving_primes(unsigned long hi);
+
 // For n in [lo, hi): p[n-lo] and q[n-lo] factor |numerator| and denominator of
-// b(n) in lowest terms (b(n) = -p/q), found by a sieve over the range's integers.
-// The lists are sorted up to largest; their primes above it come last, unsorted.
-void term_factors(unsigned long lo, unsigned long hi, std::vector<factor_list>& p, std::vector<factor_list>& q,
-                  uint64_t largest = UINT64_MAX);
+// b(n) in lowest terms (b(n) = -p/q), found by a sieve over the range's integers
+// with primes = sieving_primes(h) for some h >= hi. The lists are sorted up to
+// largest; their primes above it come last, unsorted.
+void term_factors(unsigned long lo, unsigned long hi, const std::vector<uint64_t>& primes, std::vector<factor_list>& p,
+                  std::vector<factor_list>& q, uint64_t largest = UINT64_MAX);
 
 // The greatest common divisor of x and y, taken out of both, for lists that share
 // no prime above largest: their entries above it are left as they are, unread.

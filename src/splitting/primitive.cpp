@@ -114,13 +114,13 @@ void build(factored_map& res, block& terms, unsigned long lo, unsigned long hi)
 // Above the blocks, each block is factored just before it is composed; the halves
 // are shared with the other thread through work.
 void build_blocks(factored_map& res, unsigned long lo, unsigned long hi, uint64_t largest,
-                  std::atomic<unsigned long>* done, shared_work* work)
+                  const std::vector<uint64_t>& primes, std::atomic<unsigned long>* done, shared_work* work)
 {
     if (hi - lo <= block_terms) {
         block terms;
         terms.lo = lo;
         terms.largest = largest;
-        term_factors(lo, hi, terms.p, terms.q, largest);
+        term_factors(lo, hi, primes, terms.p, terms.q, largest);
         terms.a.resize(hi - lo);
         a_values(lo, hi - lo, terms.a.data());
         build(res, terms, lo, hi);
@@ -131,8 +131,8 @@ void build_blocks(factored_map& res, unsigned long lo, unsigned long hi, uint64_
     unsigned long mid = lo + (hi - lo) / 2;
     factored_map right;
     split_work(
-        work, [&] { build_blocks(res, lo, mid, largest, done, work); },
-        [&] { build_blocks(right, mid, hi, largest, done, work); });
+        work, [&] { build_blocks(res, lo, mid, largest, primes, done, work); },
+        [&] { build_blocks(right, mid, hi, largest, primes, done, work); });
     merge(res, right, hi - lo, work);
 }
 
@@ -142,7 +142,8 @@ void primitive_map(affine& res, unsigned long lo, unsigned long hi, std::atomic<
                    shared_work* work)
 {
     factored_map m;
-    build_blocks(m, lo, hi, largest_shared_prime(hi - lo), done, work);
+    // The sieve's primes, found once for the whole range.
+    build_blocks(m, lo, hi, largest_shared_prime(hi - lo), sieving_primes(hi), done, work);
     settle(m);
     // What the three members still share divides gcd(b, c), which the lists give
     // (the primes dropped from them are not shared either).

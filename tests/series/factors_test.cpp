@@ -110,7 +110,7 @@ TEST(Factors, TermsShareNoPrimeAboveTheBound)
 {
     for (unsigned long lo : {0ul, 1ul, 977ul, 1000000ul, 300000000ul}) {
         std::vector<factor_list> p, q;
-        term_factors(lo, lo + 40, p, q);
+        term_factors(lo, lo + 40, sieving_primes(lo + 40), p, q);
         for (std::size_t t = 0; t < p.size(); ++t) {
             mpz_class g, pt = product(p[t]), qt = product(q[t]);
             mpz_gcd(g.get_mpz_t(), pt.get_mpz_t(), qt.get_mpz_t());
@@ -131,27 +131,30 @@ TEST(Factors, TermsShareNoPrimeAboveTheBound)
 }
 
 // Each term's lists are its ratio b(n) = -p/q in lowest terms; sorted up to the
-// bound given, the larger primes after, where dropping them leaves the rest.
+// bound given, the larger primes after, where dropping them leaves the rest. The
+// same with the sieve's primes of a far longer range, as a stage's blocks get them.
 TEST(Factors, TermListsAreTheRatiosSortedUpToTheBound)
 {
-    for (unsigned long lo : {0ul, 977ul, 1000000ul, 300000000ul}) {
-        uint64_t largest = largest_shared_prime(40);
-        std::vector<factor_list> p, q;
-        term_factors(lo, lo + 40, p, q, largest);
-        for (std::size_t t = 0; t < p.size(); ++t) {
-            mpq_class ratio = b(lo + t);
-            EXPECT_EQ(-product(p[t]), ratio.get_num()) << lo + t;
-            EXPECT_EQ(product(q[t]), ratio.get_den()) << lo + t;
-            for (factor_list* list : {&p[t], &q[t]}) {
-                factor_list kept = *list;
-                drop_above(kept, largest);
-                for (std::size_t i = 1; i < kept.size(); ++i)
-                    EXPECT_LT(kept[i - 1].prime, kept[i].prime) << lo + t;
-                for (std::size_t i = kept.size(); i < list->size(); ++i)
-                    EXPECT_GT((*list)[i].prime, largest) << lo + t;
+    const std::vector<uint64_t> many = sieving_primes(2000000000ul);
+    for (unsigned long lo : {0ul, 977ul, 1000000ul, 300000000ul})
+        for (bool own : {true, false}) {
+            uint64_t largest = largest_shared_prime(40);
+            std::vector<factor_list> p, q;
+            term_factors(lo, lo + 40, own ? sieving_primes(lo + 40) : many, p, q, largest);
+            for (std::size_t t = 0; t < p.size(); ++t) {
+                mpq_class ratio = b(lo + t);
+                EXPECT_EQ(-product(p[t]), ratio.get_num()) << lo + t;
+                EXPECT_EQ(product(q[t]), ratio.get_den()) << lo + t;
+                for (factor_list* list : {&p[t], &q[t]}) {
+                    factor_list kept = *list;
+                    drop_above(kept, largest);
+                    for (std::size_t i = 1; i < kept.size(); ++i)
+                        EXPECT_LT(kept[i - 1].prime, kept[i].prime) << lo + t;
+                    for (std::size_t i = kept.size(); i < list->size(); ++i)
+                        EXPECT_GT((*list)[i].prime, largest) << lo + t;
+                }
             }
         }
-    }
 }
 
 } // namespace
