@@ -78,12 +78,14 @@ void sieve_values(uint64_t first, uint64_t step, size_t count, std::span<const u
     for (size_t k = 0; k < count; ++k)
         rest[k] = first + step * k;
     for (uint64_t p : small) {
-        if (step % p == 0)
+        if (step == p)
             continue;
-        // The first k with first + step*k divisible by p (step is 1 or 2).
-        uint64_t k0 = (p - first % p) % p;
+        // The first k with first + step*k divisible by p (step is 1 or 2): p - r
+        // for step 1; for step 2 half of p - r or of 2p - r, whichever is even.
+        // One division a prime: most primes hit one value or none.
+        uint64_t r = first % p, k0 = r ? p - r : 0;
         if (step == 2)
-            k0 = k0 * ((p + 1) / 2) % p;
+            k0 = k0 % 2 ? (k0 + p) / 2 : k0 / 2;
         if (p == 2) {
             for (size_t k = k0; k < count; k += 2) {
                 int e = __builtin_ctzll(rest[k]);
