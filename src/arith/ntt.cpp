@@ -265,6 +265,13 @@ plan plan_for(u64 abits, u64 bbits)
     return s;
 }
 
+// The length of the small product that makes the first e coefficients of a
+// product wrapped by e: those coefficients, unwrapped.
+std::size_t small_length(std::size_t e)
+{
+    return transform_length(2 * e - 1);
+}
+
 // The cost of a transform of length n, in units of its points' passes.
 double transform_cost(std::size_t n)
 {
@@ -285,7 +292,7 @@ std::size_t wrapped_length(std::size_t count, std::size_t longest)
     std::size_t length = below / 2 >= 64 && below / 2 * 3 < count ? below / 2 * 3 : below;
     if (length < (std::size_t(1) << 12) || longest > length)
         return 0;
-    std::size_t small = transform_length(2 * (count - length) - 1);
+    std::size_t small = small_length(count - length);
     // The margin stands for the moves and the subtraction, and the longer recombination.
     if (1.08 * (transform_cost(length) + transform_cost(small)) >= transform_cost(transform_length(count)))
         return 0;
@@ -531,13 +538,6 @@ void recombine_whole(const ntt_kernels& k, const ntt_prime& p1, const ntt_prime&
     recombine(k, rp, 0, rn, x, y, n, w, 0, count, carry);
 }
 
-// The length of a wrapped product's small product: its first excess(s)
-// coefficients, unwrapped.
-std::size_t small_length(const plan& s)
-{
-    return transform_length(2 * excess(s) - 1);
-}
-
 // x <- the residues mod c.p of a product of length n whose top e coefficients
 // wrapped onto its first e, laid out for recombination in stored_entries(n, e)
 // entries: from the cyclic residues in x and those of the first e coefficients
@@ -577,12 +577,12 @@ void unwrap_residues(const prime_constants& c, double* x, std::size_t n, std::si
 
 // One prime's share of a wrapped product: x <- its residues laid out for
 // recombination in stored_length(s) entries, from the cyclic ones that product_mod
-// left in x and the first coefficients' ones made here, in small (small_length(s)
-// entries and the roots of that length).
+// left in x and the first coefficients' ones made here, in small
+// (small_length(excess(s)) entries and the roots of that length).
 void unwrap_mod(const ntt_kernels& k, const prime_constants& c, double* x, double* small, const mp_limb_t* ap,
                 std::size_t an, const mp_limb_t* bp, std::size_t bn, const plan& s)
 {
-    std::size_t e = excess(s), m = small_length(s);
+    std::size_t e = excess(s), m = small_length(e);
     // The first e pieces of each operand, from the limbs that hold them.
     plan first{s.w, std::min(s.la, e), std::min(s.lb, e), m};
     ntt_prime p = prime_for(k, small + 2 * m, m, c);
@@ -593,7 +593,8 @@ void unwrap_mod(const ntt_kernels& k, const prime_constants& c, double* x, doubl
 // The scratch of unwrap_mod.
 std::size_t unwrap_scratch(const plan& s)
 {
-    return excess(s) ? 2 * small_length(s) + layout_for(small_length(s)).doubles : 0;
+    std::size_t e = excess(s);
+    return e ? 2 * small_length(e) + layout_for(small_length(e)).doubles : 0;
 }
 
 } // namespace
@@ -746,13 +747,12 @@ enum operand { pa, pb, pc, qa, qb, qc };
 
 // One coefficient width and one transform length for all six operands of a
 // composition, and for a difference the 2^t added to each of its coefficients,
-// which keeps them positive for the recombination; t = 0 for a sum. Where the
-// products wrap (see wrapped_length), e is the largest one's excess over n.
+// which keeps them positive for the recombination; t = 0 for a sum. n below the
+// largest output's count of coefficients makes them wrap (see wrapped_length).
 struct composition_plan {
     unsigned w;
     std::size_t pieces[6], n;
     unsigned t;
-    std::size_t e;
 };
 
 // The coefficients of a's, b's and c's products.
@@ -762,22 +762,30 @@ std::array<std::size_t, 3> composition_counts(const composition_plan& s)
             s.pieces[pb] + s.pieces[qb] - 1, s.pieces[pc] + s.pieces[qc] - 1};
 }
 
-// The transform length of the first e coefficients of a wrapped composition.
-std::size_t composition_small_length(const composition_plan& s)
+// The largest output's coefficients, which the length is chosen for.
+std::size_t largest_count(const composition_plan& s)
 {
-    return transform_length(2 * s.e - 1);
+    auto counts = composition_counts(s);
+    return std::max({counts[0], counts[1], counts[2]});
+}
+
+// Those beyond the length, 0 where none wrapped.
+std::size_t composition_excess(const composition_plan& s)
+{
+    std::size_t count = largest_count(s);
+    return count > s.n ? count - s.n : 0;
 }
 
 // The entries each output's residues take, and the doubles of one prime's share:
 // four of those, the roots, and a wrapped composition's small one.
 std::size_t composition_stored(const composition_plan& s)
 {
-    return stored_entries(s.n, s.e);
+    return stored_entries(s.n, composition_excess(s));
 }
 std::size_t composition_share(const composition_plan& s)
 {
-    std::size_t small = s.e ? composition_small_length(s) : 0;
-    return 4 * composition_stored(s) + layout_for(s.n).doubles + (s.e ? 4 * small + layout_for(small).doubles : 0);
+    std::size_t e = composition_excess(s), small = e ? small_length(e) : 0;
+    return 4 * composition_stored(s) + layout_for(s.n).doubles + (e ? 4 * small + layout_for(small).doubles : 0);
 }
 
 composition_plan plan_composition(const u64 bits[6], bool subtract)
@@ -803,13 +811,10 @@ composition_plan plan_composition(const u64 bits[6], bool subtract)
         if (s.t < 96 && terms(pa, qc) < (modulus - (static_cast<u128>(1) << s.t)) >> (2 * s.w))
             break;
     }
-    auto counts = composition_counts(s);
-    std::size_t count = std::max({counts[0], counts[1], counts[2]});
+    std::size_t count = largest_count(s);
     s.n = transform_length(count);
-    if (std::size_t length = wrapped_length(count, *std::max_element(s.pieces, s.pieces + 6))) {
+    if (std::size_t length = wrapped_length(count, *std::max_element(s.pieces, s.pieces + 6)))
         s.n = length;
-        s.e = count - length;
-    }
     return s;
 }
 
@@ -864,15 +869,15 @@ ntt_prime composition_unwrapped(const ntt_kernels& k, const prime_constants& c, 
 {
     std::size_t stored = composition_stored(s);
     ntt_prime p = composition_mod(k, c, space, stored, limbs, sizes, s, subtract, out);
-    if (!s.e)
+    std::size_t e = composition_excess(s);
+    if (!e)
         return p;
     // The first e pieces of each operand make the first e coefficients.
     composition_plan first = s;
-    first.n = composition_small_length(s);
-    first.e = 0;
+    first.n = small_length(e);
     std::size_t first_sizes[6];
     for (int i = 0; i < 6; ++i) {
-        first.pieces[i] = std::min(s.pieces[i], s.e);
+        first.pieces[i] = std::min(s.pieces[i], e);
         first_sizes[i] = limbs_of(first.pieces[i], sizes[i], s.w);
     }
     double* small[3];
