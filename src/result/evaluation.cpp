@@ -49,7 +49,7 @@ mpz_class leading_part(const mpz_class& x, std::size_t& dropped)
 } // namespace
 
 bool leading_quotient(const mpz_class& a, const mpz_class& b1, const mpz_class& b2, mpz_class& D, mpf_class& q,
-                      next_term& t)
+                      lazy_factor& t)
 {
     // |a b1 b2| / 2^s lies in [lo, hi), s = 64 (d1 + d2), the bounds one limb
     // above the leading ones where some were dropped.
@@ -79,18 +79,18 @@ bool leading_quotient(const mpz_class& a, const mpz_class& b1, const mpz_class& 
     return true;
 }
 
-bool next_sum_agrees(mpz_class& R, const mpz_class& D, const mpz_class& power, const next_term& next,
+bool next_sum_agrees(mpz_class& R, const mpz_class& D, const lazy_factor& power, const lazy_factor& next,
                      std::size_t cap)
 {
     // (X + Y) / D = T + (R + Y) / D: the two truncations agree when 0 <= R + Y < D.
     if (sgn(R) < 0 || R >= D)
         return false;
-    int sign = sgn(power) * next.sign;
+    int sign = power.sign * next.sign;
     if (sign == 0)
         return true;
     // |Y| < 2^y_bits, and a room of k bits is at least 2^(k - 1): a Y below
     // 2^(k - 1) cannot cross it. The room is R below, D - R above.
-    mp_bitcnt_t y_bits = mpz_sizeinbase(power.get_mpz_t(), 2) + next.bits;
+    mp_bitcnt_t y_bits = power.bits + next.bits;
     if (sign > 0)
         R -= D;
     bool inside = sgn(R) != 0 && y_bits < mpz_sizeinbase(R.get_mpz_t(), 2);
@@ -99,7 +99,8 @@ bool next_sum_agrees(mpz_class& R, const mpz_class& D, const mpz_class& power, c
     if (inside)
         return true;
     mpz_class Y;
-    multiply_on_two_threads(Y, power, next.make(), cap);
+    mpz_class p = power.make(), q = next.make();
+    multiply_on_two_threads(Y, p, q, cap);
     R += Y;
     return sgn(R) >= 0 && R < D;
 }
@@ -132,7 +133,7 @@ struct last_phase {
     // The stages' files, from which the first term left out can be formed again.
     stage_digests stages;
     mpz_class power, D, X, T;
-    next_term left_out;
+    lazy_factor left_out;
     bool exact = false;
     // The bound on the products' transforms.
     std::size_t cap = SIZE_MAX;
@@ -200,12 +201,19 @@ void approximation(last_phase& r, double start)
         malloc_trim(0);
         multiply_on_two_threads(r.X, r.power, r.A.a, r.cap);
         release(r.A.a);
+        // 10^N goes before the division's products, where the run's peak was: the
+        // check seldom needs more than its size, and makes it again if it does.
+        lazy_factor power{1, mpz_sizeinbase(r.power.get_mpz_t(), 2), [] {
+                              mpz_class p;
+                              power_of_ten(p, N);
+                              return p;
+                          }};
+        release(r.power);
         r.step = "quotient et reste";
         // X is left holding the remainder X - T D.
         divide_in_place(r.T, r.X, r.D, r.cap);
         r.step = "vérification par la somme suivante";
-        r.exact = next_sum_agrees(r.X, r.D, r.power, r.left_out, r.cap);
-        release(r.power);
+        r.exact = next_sum_agrees(r.X, r.D, power, r.left_out, r.cap);
         release(r.X);
         release(r.D);
     }, {}, "");

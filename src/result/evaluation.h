@@ -12,9 +12,9 @@
 // is a(m+1) * A.b / (c0(63) * A.c), the first term left out.
 mpf_class unreduced_quotient(mpz_class& numerator, mpz_class& denominator);
 
-// The first term left out, as the check needs it: its sign and size in bits,
-// and the means to form it, only when its size cannot decide.
-struct next_term {
+// A factor of the check's product, as the check needs it: its sign and size in
+// bits, and the means to form it, only when its size cannot decide.
+struct lazy_factor {
     int sign = 0;
     mp_bitcnt_t bits = 0;
     std::function<mpz_class()> make;
@@ -25,15 +25,15 @@ struct next_term {
 // the term by D > 0 (D lent and given back) and t's sign and bits are set, and
 // true is returned; false where they do not.
 bool leading_quotient(const mpz_class& a, const mpz_class& b1, const mpz_class& b2, mpz_class& D, mpf_class& q,
-                      next_term& t);
+                      lazy_factor& t);
 
 // Whether floor((X + Y) / D) = T for Y = power * next, given R = X - T*D for
 // D > 0 and T meant as floor(X / D): the answer is 0 <= R < D and
 // 0 <= R + Y < D, so that a T that is not floor(X / D) is refused too. Y is
-// formed (next.make() called, the products within cap transform points) only
+// formed (both factors made, the products within cap transform points) only
 // when the sizes of its factors cannot show that it moves R by less than R's
 // room on that side. R is used up.
-bool next_sum_agrees(mpz_class& R, const mpz_class& D, const mpz_class& power, const next_term& next,
+bool next_sum_agrees(mpz_class& R, const mpz_class& D, const lazy_factor& power, const lazy_factor& next,
                      std::size_t cap = SIZE_MAX);
 
 // Computes and stores the first N decimals of pi, reporting every phase on

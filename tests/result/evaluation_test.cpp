@@ -7,8 +7,8 @@
 
 namespace {
 
-// next as the check takes it, counting the times it is formed.
-next_term term(const mpz_class& next, int* formed = nullptr)
+// A factor as the check takes it, counting the times it is formed.
+lazy_factor term(const mpz_class& next, int* formed = nullptr)
 {
     return {sgn(next), mpz_sizeinbase(next.get_mpz_t(), 2), [next, formed] {
                 if (formed)
@@ -30,7 +30,7 @@ TEST(Evaluation, CheckIsTheComparisonOfTheTwoTruncations)
                     for (int delta : {-1, 0, 1}) {
                         mpz_class T = x / d + delta, R = (x - T * d) * k, U;
                         mpz_fdiv_q(U.get_mpz_t(), mpz_class(x + y).get_mpz_t(), mpz_class(d).get_mpz_t());
-                        EXPECT_EQ(next_sum_agrees(R, d * k, y, term(k)), delta == 0 && T == U)
+                        EXPECT_EQ(next_sum_agrees(R, d * k, term(y), term(k)), delta == 0 && T == U)
                             << x << " " << y << " " << d << " " << delta;
                     }
 }
@@ -48,18 +48,22 @@ TEST(Evaluation, SizesDecideOnlyWhereTheyMust)
     mpz_class Y = power * next;
     for (int sign : {1, -1}) {
         mpz_class signed_next = sign * next, R = D / 3;
-        int formed = 0;
-        EXPECT_TRUE(next_sum_agrees(R, D, power, term(signed_next, &formed)) && formed == 0) << sign;
+        int formed = 0, power_formed = 0;
+        EXPECT_TRUE(next_sum_agrees(R, D, term(power, &power_formed), term(signed_next, &formed)) && formed == 0 &&
+                    power_formed == 0)
+            << sign;
         // The room on Y's side is |Y| - 1, |Y| or |Y| + 1.
         for (int off : {-1, 0, 1}) {
             R = sign > 0 ? mpz_class(D - Y - off) : mpz_class(Y + off);
             bool crosses = sign > 0 ? off <= 0 : off < 0;
-            EXPECT_EQ(next_sum_agrees(R, D, power, term(signed_next, &formed)), !crosses) << sign << " " << off;
+            EXPECT_EQ(next_sum_agrees(R, D, term(power, &power_formed), term(signed_next, &formed)), !crosses)
+                << sign << " " << off;
         }
         EXPECT_EQ(formed, 3) << sign;
+        EXPECT_EQ(power_formed, 3) << sign;
     }
     mpz_class R = D - 1, zero = 0;
-    EXPECT_TRUE(next_sum_agrees(R, D, zero, term(next)));
+    EXPECT_TRUE(next_sum_agrees(R, D, term(zero), term(next)));
 }
 
 // The bound as the run prints it.
@@ -88,7 +92,7 @@ TEST(Evaluation, LeadingLimbsGiveTheBoundOfTheWholeTermOrNothing)
             b2 = -b2;
         mpz_class next = a * b1 * b2;
         mpf_class q;
-        next_term t;
+        lazy_factor t;
         if (!leading_quotient(a, b1, b2, D, q, t))
             continue;
         ++decided;
@@ -106,7 +110,7 @@ TEST(Evaluation, LeadingLimbsGiveTheBoundOfTheWholeTermOrNothing)
     // leaves the float's last limb open.
     mpz_class one = 1, ones = (mpz_class(1) << (64 * 12)) - 1;
     mpf_class q;
-    next_term t;
+    lazy_factor t;
     EXPECT_FALSE(leading_quotient(one, ones, ones, D, q, t));
     mpz_class a = 3, b2 = rng.get_z_bits(64 * 20) | 1;
     mpz_class b1 = rng.get_z_bits(64 * 20) | (mpz_class(1) << (64 * 20 - 1));
