@@ -71,11 +71,19 @@ void fraction_digits(char* out, mpz_class f, mp_bitcnt_t p, unsigned long e, std
     const mpz_class& power = powers[level > 0 ? level - 1 : 0];
     // f 10^k = i 2^p + r: floor(y 10^k) = i when e 10^k <= r and r + e 10^k < 2^p.
     // Only the leaves' i are needed: at a leaf, and the high leaf one level up.
+    // Above them r alone is: the product modulo 2^L - 1, L >= p + 64, costs a
+    // third less, and moves the part above L (below 10^k 2^-63) onto r's low end:
+    // r then stands for r + h (mod 2^p), 0 <= h < 10^k, taken as one unit more of e.
     mpz_class r, i, bound;
-    multiply(r, f, power, threads);
+    bool folded = level > 1;
+    if (folded)
+        multiply_cyclic(r.get_mpz_t(), f.get_mpz_t(), power.get_mpz_t(), p + 64, threads);
+    else
+        multiply(r, f, power, threads);
     if (level <= 1)
         mpz_tdiv_q_2exp(i.get_mpz_t(), r.get_mpz_t(), p);
     mpz_tdiv_r_2exp(r.get_mpz_t(), r.get_mpz_t(), p);
+    e += folded;
     mpz_mul_ui(bound.get_mpz_t(), power.get_mpz_t(), e);
     bool undecided = r < bound;
     r += bound;
@@ -99,7 +107,8 @@ void fraction_digits(char* out, mpz_class f, mp_bitcnt_t p, unsigned long e, std
         failed = true;
         return;
     }
-    unsigned long low_e = 2 + bound.get_ui(), high_e = 2 + (cut < 64 ? e >> cut : 0);
+    // r + h, cut, may stand one unit above r's own bits.
+    unsigned long low_e = 2 + folded + bound.get_ui(), high_e = 2 + (cut < 64 ? e >> cut : 0);
     bound = 0;
     if (level > 1)
         mpz_tdiv_q_2exp(f.get_mpz_t(), f.get_mpz_t(), cut);

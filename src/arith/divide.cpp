@@ -57,6 +57,19 @@ mp_bitcnt_t half_precision(mp_bitcnt_t k)
     return (k + 1) / 2 + guard_bits / 2;
 }
 
+// x <- the integer of (-2^(L-1), 2^(L-1)) congruent to x modulo 2^L - 1, for
+// |x| < 2^L - 1.
+void centre_modulo(mpz_class& x, std::size_t L)
+{
+    mpz_class modulus = 1;
+    modulus <<= L;
+    modulus -= 1;
+    if (sgn(x) < 0)
+        x += modulus;
+    if (mpz_sizeinbase(x.get_mpz_t(), 2) >= L)
+        x -= modulus;
+}
+
 // From vh, the reciprocal of d's top h = half_precision(k) bits, good to about h
 // bits, one Newton step v <- v + v (2^2k - d v) / 2^2k: with 2h >= k + 64 its
 // error is below 3. Products on up to threads threads, on two within cap points.
@@ -70,19 +83,29 @@ mpz_class newton_step(const mpz_class& d, mp_bitcnt_t k, const mpz_class& vh, un
     };
     mp_bitcnt_t h = half_precision(k);
     mpz_class e, dv;
-    product(dv, d, vh);
     // v0 = vh 2^(k-h): the correction v0 e / 2^2k = vh e / 2^(k+h), with
     // e = 2^2k - d v0, moves by less than 2^-31 when e loses its bits below
     // 2^(k-32). That floor of e / 2^(k-32) is the floor of (2^(k+h) - d vh) /
     // 2^(h-32), made without forming 2^2k: with d's top h bits above 2^(h-1),
     // d vh < 2^(k+h) (1 + 2^(1-h)) + 2^(k+2), below 2^(k+h+1).
     mp_bitcnt_t top = k + h;
-    if (mpz_tstbit(dv.get_mpz_t(), top)) {
-        mpz_clrbit(dv.get_mpz_t(), top);
-        mpz_neg(e.get_mpz_t(), dv.get_mpz_t());
+    std::size_t dn = mpz_size(d.get_mpz_t()), hn = mpz_size(vh.get_mpz_t());
+    if (hn >= transform_threshold() && (threads < 2 || ntt_cyclic_length(dn, hn, k + 65) <= cap)) {
+        // |2^(k+h) - d vh| < 2^(k+3): its residue modulo 2^L - 1, L > k + 64,
+        // tells it, by a product of about k bits instead of 1.5 k.
+        std::size_t length = multiply_cyclic(dv.get_mpz_t(), d.get_mpz_t(), vh.get_mpz_t(), k + 65, threads);
+        mpz_setbit(e.get_mpz_t(), top % length);
+        e -= dv;
+        centre_modulo(e, length);
     } else {
-        mpz_neg(e.get_mpz_t(), dv.get_mpz_t());
-        mpz_fdiv_r_2exp(e.get_mpz_t(), e.get_mpz_t(), top);
+        product(dv, d, vh);
+        if (mpz_tstbit(dv.get_mpz_t(), top)) {
+            mpz_clrbit(dv.get_mpz_t(), top);
+            mpz_neg(e.get_mpz_t(), dv.get_mpz_t());
+        } else {
+            mpz_neg(e.get_mpz_t(), dv.get_mpz_t());
+            mpz_fdiv_r_2exp(e.get_mpz_t(), e.get_mpz_t(), top);
+        }
     }
     dv = 0;
     mpz_fdiv_q_2exp(e.get_mpz_t(), e.get_mpz_t(), h - 32);
@@ -151,8 +174,15 @@ void divide(mpz_class& q, mpz_class& r, const mpz_class& x, const divisor& d, un
     mpz_fdiv_q_2exp(q.get_mpz_t(), x.get_mpz_t(), low);
     multiply(q, q, d.v, threads);
     mpz_fdiv_q_2exp(q.get_mpz_t(), q.get_mpz_t(), total - low);
-    multiply(r, q, d.d, threads);
-    mpz_sub(r.get_mpz_t(), x.get_mpz_t(), r.get_mpz_t());
+    // x - q d lies within a few d of 0: it is known from its residue modulo
+    // 2^L - 1 for L > d's bits + 64, by a product of about L bits instead of q
+    // d's whole length. A wrong product leaves a residue past those few d but
+    // by chance (2^-64), which the correction refuses.
+    std::size_t length = multiply_cyclic(r.get_mpz_t(), q.get_mpz_t(), d.d.get_mpz_t(), d_bits + 65, threads);
+    mpz_class folded = x;
+    fold_modulo(folded.get_mpz_t(), length);
+    r = folded - r;
+    centre_modulo(r, length);
     correct_quotient(q, r, d.d);
 }
 

@@ -98,6 +98,20 @@ void multiply_by(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, ntt_path path, std::size
                                  std::size_t yn) { ntt_mul(rp, xp, xn, yp, yn, path, threads); });
 }
 
+std::size_t multiply_cyclic_by(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, std::size_t bits, ntt_path path,
+                               std::size_t min_limbs, unsigned threads)
+{
+    if (mpz_size(x) < min_limbs || mpz_size(y) < min_limbs || mpz_sgn(x) == 0 || mpz_sgn(y) == 0) {
+        multiply_small(r, x, y);
+        fold_modulo(r, bits);
+        return bits;
+    }
+    mpz_class out;
+    std::size_t length = ntt_mul_cyclic(out.get_mpz_t(), x, y, bits, path, threads);
+    mpz_swap(r, out.get_mpz_t());
+    return length;
+}
+
 void multiply_composition_by(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const mpz_srcptr q[3],
                              ntt_path path, std::size_t min_limbs, const run_both& run)
 {
@@ -168,6 +182,11 @@ void multiply_pieces(mpz_srcptr x, mpz_srcptr y, std::size_t piece,
 void multiply(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, unsigned threads)
 {
     multiply_by(r, x, y, best_path(), transform_from(best_path()), threads);
+}
+
+std::size_t multiply_cyclic(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, std::size_t bits, unsigned threads)
+{
+    return multiply_cyclic_by(r, x, y, bits, best_path(), transform_from(best_path()), threads);
 }
 
 std::size_t transform_threshold()

@@ -33,6 +33,12 @@ inline void multiply(mpz_class& r, const mpz_class& x, const mpz_class& y, unsig
     multiply(r.get_mpz_t(), x.get_mpz_t(), y.get_mpz_t(), threads);
 }
 
+// r <- x y modulo 2^L - 1, in [0, 2^L - 1), for x, y >= 0; returns L >= bits.
+// Through the transforms it costs a product of about L bits, however long x y
+// is (see ntt_mul_cyclic); below their sizes it is GMP's whole product, folded
+// at L = bits. r may be x or y.
+std::size_t multiply_cyclic(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, std::size_t bits, unsigned threads = 1);
+
 // a <- pa qc + pb qa, b <- pb qb, c <- pc qc, with p = {pa, pb, pc} and q likewise:
 // the products of the composition P o Q of maps x -> (a + b x) / c. Where all four
 // products are large, through the transforms with those of pb and qc made once,
@@ -56,6 +62,8 @@ inline void multiply_by(mpz_class& r, const mpz_class& x, const mpz_class& y, nt
 {
     multiply_by(r.get_mpz_t(), x.get_mpz_t(), y.get_mpz_t(), path, min_limbs, threads);
 }
+std::size_t multiply_cyclic_by(mpz_ptr r, mpz_srcptr x, mpz_srcptr y, std::size_t bits, ntt_path path,
+                               std::size_t min_limbs, unsigned threads);
 void multiply_composition_by(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const mpz_srcptr q[3],
                              ntt_path path, std::size_t min_limbs, const run_both& run);
 void multiply_pieces_by(mpz_srcptr x, mpz_srcptr y, std::size_t piece, ntt_path path, std::size_t min_limbs,

@@ -212,13 +212,15 @@ u64 bit_length(const mp_limb_t* a, std::size_t an)
 struct plan {
     unsigned w;
     std::size_t la, lb, n;
+    // Wanted modulo x^n - 1, as the transforms make it: nothing to unwrap.
+    bool cyclic = false;
 };
 
 // The coefficients of a wrapped product beyond its length, 0 for others.
 std::size_t excess(const plan& s)
 {
     std::size_t count = s.la + s.lb - 1;
-    return count > s.n ? count - s.n : 0;
+    return count > s.n && !s.cyclic ? count - s.n : 0;
 }
 
 // Entries for the recombination of a product of length n whose top e
@@ -633,17 +635,13 @@ ntt_path ntt_best_path()
     return ntt_path::generic;
 }
 
-void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn, ntt_path path,
-             unsigned threads)
+namespace {
+
+// {rp, rn} <- the first count coefficients of the product that s plans (all n of
+// a cyclic one), carried, on up to threads threads; rn holds their sum.
+void multiply_planned(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp,
+                      std::size_t bn, const plan& s, std::size_t count, const ntt_kernels& k, unsigned threads)
 {
-    const ntt_kernels& k = kernels(path);
-    plan s = plan_for(bit_length(ap, an), bit_length(bp, bn));
-    if (s.la == 0 || s.lb == 0) {
-        for (std::size_t i = 0; i < an + bn; ++i)
-            rp[i] = 0;
-        return;
-    }
-    wrap_top(s);
     // Below this a second thread costs more than it saves (and the parts of the
     // split inverse must each hold whole groups of the lanes' transposition).
     if (s.n < (std::size_t(1) << 12))
@@ -656,7 +654,6 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
     scratch space(2 * stored + y_size + (threads < 2 ? 1 : 2) * table);
     double *x1 = space.get(), *x2 = x1 + stored, *y = x2 + stored, *roots = y + y_size;
 
-    std::size_t rn = an + bn, count = s.la + s.lb - 1;
     if (threads < 2) {
         ntt_prime p1 = prime_for(k, roots, s.n, prime1);
         product_mod(k, p1, x1, y, ap, an, bp, bn, s);
@@ -691,6 +688,70 @@ void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t
     };
     both([&] { work(0); }, [&] { work(1); });
     add_carry(rp, rn, meeting_limb(count, s.w), carry[0]);
+}
+
+} // namespace
+
+void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn, ntt_path path,
+             unsigned threads)
+{
+    plan s = plan_for(bit_length(ap, an), bit_length(bp, bn));
+    if (s.la == 0 || s.lb == 0) {
+        for (std::size_t i = 0; i < an + bn; ++i)
+            rp[i] = 0;
+        return;
+    }
+    wrap_top(s);
+    multiply_planned(rp, an + bn, ap, an, bp, bn, s, s.la + s.lb - 1, kernels(path), threads);
+}
+
+namespace {
+
+// The plan of a product modulo 2^(n w) - 1 with n w >= bits, and each operand
+// within one turn, so that its pieces never overlap.
+plan cyclic_plan(u64 abits, u64 bbits, std::size_t bits)
+{
+    plan s = plan_for(abits, bbits);
+    s.n = transform_length(std::max({(bits + s.w - 1) / s.w, s.la, s.lb}));
+    s.cyclic = true;
+    return s;
+}
+
+} // namespace
+
+std::size_t ntt_cyclic_length(std::size_t an, std::size_t bn, std::size_t bits)
+{
+    return cyclic_plan(u64(64) * an, u64(64) * bn, bits).n;
+}
+
+std::size_t ntt_mul_cyclic(mpz_ptr r, mpz_srcptr a, mpz_srcptr b, std::size_t bits, ntt_path path, unsigned threads)
+{
+    std::size_t an = mpz_size(a), bn = mpz_size(b);
+    const mp_limb_t *ap = mpz_limbs_read(a), *bp = mpz_limbs_read(b);
+    plan s = cyclic_plan(bit_length(ap, an), bit_length(bp, bn), bits);
+    std::size_t length = s.n * s.w;
+    // The sum of the n coefficients, each below p1 p2 < 2^98, is below 2^(length + 98 - w).
+    std::size_t rn = length / 64 + 3;
+    mpz_class sum;
+    multiply_planned(mpz_limbs_write(sum.get_mpz_t(), static_cast<mp_size_t>(rn)), rn, ap, an, bp, bn, s, s.n,
+                     kernels(path), threads);
+    mpz_limbs_finish(sum.get_mpz_t(), static_cast<mp_size_t>(rn));
+    fold_modulo(sum.get_mpz_t(), length);
+    mpz_swap(r, sum.get_mpz_t());
+    return length;
+}
+
+void fold_modulo(mpz_ptr x, std::size_t bits)
+{
+    // 2^bits = 1 modulo 2^bits - 1: the bits above fold onto the bottom.
+    mpz_class high;
+    while (mpz_sizeinbase(x, 2) > bits) {
+        mpz_tdiv_q_2exp(high.get_mpz_t(), x, bits);
+        mpz_tdiv_r_2exp(x, x, bits);
+        mpz_add(x, x, high.get_mpz_t());
+    }
+    if (mpz_scan0(x, 0) == bits)
+        mpz_set_ui(x, 0);
 }
 
 void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn, std::size_t piece,

@@ -31,6 +31,18 @@ std::size_t ntt_length(std::size_t an, std::size_t bn);
 void ntt_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn, ntt_path path,
              unsigned threads);
 
+// r <- a b modulo 2^L - 1, in [0, 2^L - 1), and returns L: the bits of the
+// shortest transform of these operands whose n pieces of w bits hold at least
+// bits and each operand whole (L = n w >= bits). Its cost is that of a product
+// of about L bits, whatever a b's length. a, b > 0; r is neither.
+std::size_t ntt_mul_cyclic(mpz_ptr r, mpz_srcptr a, mpz_srcptr b, std::size_t bits, ntt_path path, unsigned threads);
+// Its transform length for operands of at most an and bn limbs; the scratch is
+// about three doubles a point.
+std::size_t ntt_cyclic_length(std::size_t an, std::size_t bn, std::size_t bits);
+
+// x <- x modulo 2^bits - 1, in [0, 2^bits - 1), for x >= 0 and bits >= 1.
+void fold_modulo(mpz_ptr x, std::size_t bits);
+
 // For b cut into pieces of piece limbs from its low end (the last one shorter),
 // calls take(at, rp, rn) with {rp, rn} = {ap, an} times the piece that starts at
 // limb at, rn = an + its length, pieces of zeros left out. a is transformed once

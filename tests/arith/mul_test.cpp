@@ -99,6 +99,43 @@ TEST(Multiply, LargeProductsOfExtremeDigits)
     gmp_randclear(rng);
 }
 
+// x y modulo 2^L - 1 on every path and thread count, against GMP's product folded
+// at the L each returns (at least bits, the same on every path).
+void expect_cyclic_product(const mpz_class& x, const mpz_class& y, std::size_t bits, const std::string& what)
+{
+    mpz_class whole = x * y;
+    for (ntt_path path : runnable_paths())
+        for (unsigned threads : {1u, 2u}) {
+            mpz_class r = 7;
+            std::size_t length = multiply_cyclic_by(r.get_mpz_t(), x.get_mpz_t(), y.get_mpz_t(), bits, path, 1, threads);
+            ASSERT_GE(length, bits) << what;
+            mpz_class modulus = all_ones(length), expected = whole % modulus;
+            ASSERT_EQ(r, expected) << what << " on " << name_of(path) << ", " << threads << " thread(s), L " << length;
+        }
+}
+
+TEST(Multiply, CyclicProductsAreGmpProductsModuloTheirLength)
+{
+    gmp_randclass rng(gmp_randinit_default);
+    rng.seed(909);
+    // Moduli from below one operand's size to above the whole product's, through
+    // the transform lengths; random and all ones (the largest cyclic sums), and
+    // a product that the modulus divides.
+    for (unsigned long bits = 3000; bits < 2000000; bits = bits * 3 / 2 + 101) {
+        mpz_class x = rng.get_z_bits(bits), y = rng.get_z_bits(bits / 2 + 5);
+        for (std::size_t modulus : {bits / 2, bits - 1, bits + 64, 2 * bits})
+            expect_cyclic_product(x, y, modulus, std::to_string(bits) + " random, modulus " + std::to_string(modulus));
+        expect_cyclic_product(all_ones(bits), all_ones(bits - 3), bits + 64, std::to_string(bits) + " ones");
+    }
+    mpz_class r, x = rng.get_z_bits(200000), y = 12345;
+    std::size_t length = multiply_cyclic_by(r.get_mpz_t(), x.get_mpz_t(), y.get_mpz_t(), 300000, ntt_path::generic, 1, 1);
+    mpz_class multiple = all_ones(length);
+    expect_cyclic_product(multiple, 3 * multiple + 1, length, "a multiple of the modulus");
+    // Below the transforms' sizes, GMP's product folded at bits itself.
+    EXPECT_EQ(multiply_cyclic(r.get_mpz_t(), mpz_class(1000).get_mpz_t(), mpz_class(1000).get_mpz_t(), 10), 10u);
+    EXPECT_EQ(r, 1000000 % 1023);
+}
+
 TEST(Multiply, PiecesSharingOneTransformAreGmpProducts)
 {
     gmp_randclass rng(gmp_randinit_default);
