@@ -791,11 +791,12 @@ void ntt_mul_pieces(const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, st
             std::size_t count = s.la + lb - 1;
             recombine_half(t, sync, k, primes[0], primes[1], piece_mod[0], piece_mod[1], s, count, out, rn, carry);
             sync.arrive_and_wait();
+            // The other thread goes on with the next piece's transforms meanwhile:
+            // out and the carries are written again only after the next meeting.
             if (t == 0) {
                 add_carry(out, rn, meeting_limb(count, s.w), carry[0]);
                 take(at, out, rn);
             }
-            sync.arrive_and_wait();
         }
     };
     both([&] { work(0); }, [&] { work(1); });

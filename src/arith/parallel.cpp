@@ -85,9 +85,11 @@ void for_each_piece(mpz_srcptr x, mpz_srcptr y, std::size_t cap,
 // r <- x * y for |y| >= |x| > 0 in limbs, piece by piece; r is neither x nor y.
 void multiply_by_pieces(mpz_class& r, mpz_srcptr x, mpz_srcptr y, std::size_t cap)
 {
-    std::size_t n = mpz_size(x) + mpz_size(y);
+    std::size_t n = mpz_size(x) + mpz_size(y), half = n / 2;
     mp_limb_t* out = mpz_limbs_write(r.get_mpz_t(), static_cast<mp_size_t>(n));
-    std::memset(out, 0, n * sizeof(mp_limb_t));
+    // Megabytes of fresh pages: both cores fault them in.
+    both([out, half] { std::memset(out, 0, half * sizeof(mp_limb_t)); },
+         [out, half, n] { std::memset(out + half, 0, (n - half) * sizeof(mp_limb_t)); });
     for_each_piece(x, y, cap, [out, n](std::size_t at, mpz_srcptr part) {
         if (std::size_t pn = mpz_size(part))
             mpn_add(out + at, out + at, n - at, mpz_limbs_read(part), static_cast<mp_size_t>(pn));
