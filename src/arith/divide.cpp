@@ -3,6 +3,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -304,11 +305,52 @@ low_product times(const schoolbook_factor& f)
     };
 }
 
+// out <- the limbs [len, want) of {block, len} times a fixed factor, a product
+// whose len limbs below are known to be those at low; out has room for want limbs.
+using high_product = std::function<void(mp_limb_t* out, const mp_limb_t* block, std::size_t len,
+                                        const mp_limb_t* low, std::size_t want)>;
+
+// The schoolbook's whole product, its low limbs then dropped.
+high_product high_part(const schoolbook_factor& f)
+{
+    return [&f](mp_limb_t* out, const mp_limb_t* block, std::size_t len, const mp_limb_t*, std::size_t want) {
+        schoolbook_mul_fixed(out, want, block, len, f);
+        std::memmove(out, out + len, (want - len) * sizeof(mp_limb_t));
+    };
+}
+
+// From the product modulo 2^L - 1 (f made for L above the factor's size and len's):
+// with P = low + high 2^(64 len), high = (P - low) 2^(-64 len) modulo 2^L - 1, the
+// inverse power a rotation of L bits, and high < 2^L - 1 has no other value. Half
+// the transform length of the whole product.
+high_product high_part(const ntt_fixed& f)
+{
+    return [&f](mp_limb_t* out, const mp_limb_t* block, std::size_t len, const mp_limb_t* low, std::size_t want) {
+        mpz_class high, rest;
+        std::size_t length = ntt_mul_fixed_cyclic(high.get_mpz_t(), f, block, len);
+        mpz_t view;
+        high -= mpz_class(mpz_roinit_n(view, low, static_cast<mp_size_t>(len)));
+        if (sgn(high) < 0) {
+            mpz_class modulus = 1;
+            modulus <<= length;
+            high += modulus - 1;
+        }
+        mp_bitcnt_t shift = 64 * static_cast<mp_bitcnt_t>(len);
+        mpz_tdiv_r_2exp(rest.get_mpz_t(), high.get_mpz_t(), shift);
+        mpz_tdiv_q_2exp(high.get_mpz_t(), high.get_mpz_t(), shift);
+        rest <<= length - shift;
+        high += rest;
+        std::size_t n = want - len, hn = std::min(n, mpz_size(high.get_mpz_t()));
+        std::copy_n(mpz_limbs_read(high.get_mpz_t()), hn, out);
+        std::fill(out + hn, out + n, mp_limb_t(0));
+    };
+}
+
 // x <- x / (odd 2^twos) for x >= 0 a multiple of it, odd of on limbs, in blocks
 // of b <= on limbs: by_inverse multiplies by the inverse of odd modulo
 // 2^(64 b) (b limbs at most), by_odd by odd.
 void divide_by_inverse(mpz_class& x, mp_bitcnt_t twos, std::size_t on, std::size_t b, const low_product& by_inverse,
-                       const low_product& by_odd)
+                       const high_product& by_odd)
 {
     mpz_tdiv_q_2exp(x.get_mpz_t(), x.get_mpz_t(), twos);
     // The quotient has k limbs at most and is x / odd modulo 2^64k. Its blocks of
@@ -335,10 +377,11 @@ void divide_by_inverse(mpz_class& x, mp_bitcnt_t twos, std::size_t on, std::size
         std::copy_n(product.get(), len, qp + at);
         if (at + len == k)
             break;
-        // Only the limbs below k matter to the blocks still to come.
+        // Only the limbs below k matter to the blocks still to come; the
+        // product's low len limbs are the block's own, which it takes off.
         std::size_t reach = k - at, want = std::min(len + on, reach);
-        by_odd(product.get(), qp + at, len, want);
-        subtract_low(rest.get() + at, reach, product.get(), want);
+        by_odd(product.get(), qp + at, len, rest.get() + at, want);
+        subtract_low(rest.get() + at + len, reach - len, product.get(), want - len);
     }
     mpz_limbs_finish(quotient.get_mpz_t(), static_cast<mp_size_t>(k));
     x.swap(quotient);
@@ -399,22 +442,23 @@ void divide_exact_pair(mpz_class& x, mpz_class& y, const mpz_class& d)
     const mp_limb_t* ip = mpz_limbs_read(inverse.get_mpz_t());
     const mp_limb_t* op = mpz_limbs_read(odd.get_mpz_t());
     std::size_t in = mpz_size(inverse.get_mpz_t());
-    low_product by_inverse, by_odd;
+    low_product by_inverse;
+    high_product by_odd;
     ntt_fixed inverse_t, odd_t;
     schoolbook_factor inverse_s, odd_s;
     if (transforms) {
         // The inverse and odd transformed once for all blocks.
         ntt_path path = ntt_best_path();
         inverse_t = ntt_transform_fixed(ip, in, b, path);
-        odd_t = ntt_transform_fixed(op, on, b, path);
+        odd_t = ntt_transform_fixed_cyclic(op, on, b, 64 * static_cast<std::size_t>(on) + 64, path);
         by_inverse = times(inverse_t);
-        by_odd = times(odd_t);
+        by_odd = high_part(odd_t);
     } else {
         // Likewise made into the schoolbook's digits once.
         inverse_s = schoolbook_prepare(ip, in);
         odd_s = schoolbook_prepare(op, on);
         by_inverse = times(inverse_s);
-        by_odd = times(odd_s);
+        by_odd = high_part(odd_s);
     }
     for (mpz_class* z : {&x, &y}) {
         int sign = sgn(*z) * sgn(d);

@@ -1025,10 +1025,11 @@ void ntt_compose(mpz_ptr a, mpz_ptr b, mpz_ptr c, const mpz_srcptr p[3], const m
     mpz_swap(c, rc.get_mpz_t());
 }
 
-ntt_fixed ntt_transform_fixed(const mp_limb_t* ap, std::size_t an, std::size_t other, ntt_path path)
+namespace {
+
+ntt_fixed transform_fixed(const mp_limb_t* ap, std::size_t an, const plan& s, ntt_path path)
 {
-    plan s = plan_for(bit_length(ap, an), 64 * static_cast<u64>(other));
-    ntt_fixed f{path, an, s.w, s.la, s.n, std::unique_ptr<double[]>(new double[2 * s.n])};
+    ntt_fixed f{path, an, s.w, s.la, s.n, std::unique_ptr<double[]>(new double[2 * s.n]), s.cyclic};
     advise_huge_pages(f.transforms.get(), 2 * s.n * sizeof(double));
     const ntt_kernels& k = kernels(path);
     std::vector<double> roots(layout_for(s.n).doubles);
@@ -1040,6 +1041,36 @@ ntt_fixed ntt_transform_fixed(const mp_limb_t* ap, std::size_t an, std::size_t o
     return f;
 }
 
+// x[t] <- n times both primes' residues of the product of a by the lb pieces of
+// {bp, bn}, and primes[t] their primes; x[0] and x[1] are space's first 2n doubles.
+void residues_fixed(const ntt_kernels& k, const ntt_fixed& a, const mp_limb_t* bp, std::size_t bn, std::size_t lb,
+                    double* x[2], ntt_prime primes[2], const scratch& space)
+{
+    std::size_t n = a.n;
+    x[0] = space.get();
+    x[1] = x[0] + n;
+    double* roots = x[1] + n;
+    for (int t = 0; t < 2; ++t) {
+        primes[t] = prime_for(k, roots, n, t == 0 ? prime1 : prime2);
+        transform_pieces(k, primes[t], x[t], n, bp, bn, a.w, lb);
+        k.pointwise(x[t], a.transforms.get() + t * n, n, primes[t]);
+        k.inverse(x[t], n, primes[t]);
+    }
+}
+
+} // namespace
+
+ntt_fixed ntt_transform_fixed(const mp_limb_t* ap, std::size_t an, std::size_t other, ntt_path path)
+{
+    return transform_fixed(ap, an, plan_for(bit_length(ap, an), 64 * static_cast<u64>(other)), path);
+}
+
+ntt_fixed ntt_transform_fixed_cyclic(const mp_limb_t* ap, std::size_t an, std::size_t other, std::size_t bits,
+                                     ntt_path path)
+{
+    return transform_fixed(ap, an, cyclic_plan(bit_length(ap, an), 64 * static_cast<u64>(other), bits), path);
+}
+
 void ntt_mul_fixed(mp_limb_t* rp, const ntt_fixed& a, const mp_limb_t* bp, std::size_t bn)
 {
     const ntt_kernels& k = kernels(a.path);
@@ -1049,13 +1080,31 @@ void ntt_mul_fixed(mp_limb_t* rp, const ntt_fixed& a, const mp_limb_t* bp, std::
         return;
     }
     scratch space(2 * n + layout_for(n).doubles);
-    double *x[2] = {space.get(), space.get() + n}, *roots = x[1] + n;
+    double* x[2];
     ntt_prime primes[2];
-    for (int t = 0; t < 2; ++t) {
-        primes[t] = prime_for(k, roots, n, t == 0 ? prime1 : prime2);
-        transform_pieces(k, primes[t], x[t], n, bp, bn, a.w, lb);
-        k.pointwise(x[t], a.transforms.get() + t * n, n, primes[t]);
-        k.inverse(x[t], n, primes[t]);
-    }
+    residues_fixed(k, a, bp, bn, lb, x, primes, space);
     recombine_whole(k, primes[0], primes[1], x[0], x[1], n, n, a.w, a.pieces + lb - 1, rp, a.limbs + bn);
+}
+
+std::size_t ntt_mul_fixed_cyclic(mpz_ptr r, const ntt_fixed& a, const mp_limb_t* bp, std::size_t bn)
+{
+    const ntt_kernels& k = kernels(a.path);
+    std::size_t n = a.n, length = n * a.w, lb = static_cast<std::size_t>((bit_length(bp, bn) + a.w - 1) / a.w);
+    if (lb == 0) {
+        mpz_set_ui(r, 0);
+        return length;
+    }
+    scratch space(2 * n + layout_for(n).doubles);
+    double* x[2];
+    ntt_prime primes[2];
+    residues_fixed(k, a, bp, bn, lb, x, primes, space);
+    // As in ntt_mul_cyclic: the n coefficients' sum, then folded.
+    std::size_t rn = length / 64 + 3;
+    mpz_class sum;
+    recombine_whole(k, primes[0], primes[1], x[0], x[1], n, n, a.w, n,
+                    mpz_limbs_write(sum.get_mpz_t(), static_cast<mp_size_t>(rn)), rn);
+    mpz_limbs_finish(sum.get_mpz_t(), static_cast<mp_size_t>(rn));
+    fold_modulo(sum.get_mpz_t(), length);
+    mpz_swap(r, sum.get_mpz_t());
+    return length;
 }

@@ -71,6 +71,7 @@ struct ntt_fixed {
     unsigned w;
     std::size_t pieces, n;
     std::unique_ptr<double[]> transforms; // both primes'
+    bool cyclic = false;                  // for ntt_mul_fixed_cyclic
 };
 
 // The transforms of {ap, an} (not all zeros) for products with up to other limbs.
@@ -79,3 +80,12 @@ ntt_fixed ntt_transform_fixed(const mp_limb_t* ap, std::size_t an, std::size_t o
 // {rp, a.limbs + bn} <- a times {bp, bn}, 1 <= bn <= the other's size a was made
 // for; rp overlaps neither. One thread.
 void ntt_mul_fixed(mp_limb_t* rp, const ntt_fixed& a, const mp_limb_t* bp, std::size_t bn);
+
+// The transforms of {ap, an} for its products modulo 2^L - 1 with up to other limbs,
+// L = n w >= bits as ntt_mul_cyclic chooses it.
+ntt_fixed ntt_transform_fixed_cyclic(const mp_limb_t* ap, std::size_t an, std::size_t other, std::size_t bits,
+                                     ntt_path path);
+
+// r <- a times {bp, bn} modulo 2^L - 1, in [0, 2^L - 1), for a made by
+// ntt_transform_fixed_cyclic and 1 <= bn <= its other size; returns L. One thread.
+std::size_t ntt_mul_fixed_cyclic(mpz_ptr r, const ntt_fixed& a, const mp_limb_t* bp, std::size_t bn);
