@@ -279,6 +279,18 @@ TEST(Multiply, FixedFactorsTransformedOnceAreGmpProducts)
                     mpz_import(product.get_mpz_t(), an + bn, -1, sizeof(mp_limb_t), 0, 0, r.data());
                     ASSERT_EQ(product, a * b) << an << " by " << bn << " limbs on " << name_of(path);
                 }
+                // The same factor for products modulo 2^L - 1, L above its own size.
+                ntt_fixed cyclic = ntt_transform_fixed_cyclic(mpz_limbs_read(a.get_mpz_t()), an, other, 64 * an + 64,
+                                                              path);
+                for (const mpz_class& b : {mpz_class(rng.get_z_bits(64 * other)), all_ones(64 * other)}) {
+                    std::size_t bn = mpz_size(b.get_mpz_t());
+                    mpz_class residue;
+                    std::size_t length =
+                        ntt_mul_fixed_cyclic(residue.get_mpz_t(), cyclic, mpz_limbs_read(b.get_mpz_t()), bn);
+                    mpz_class expected = a * b % all_ones(length);
+                    ASSERT_TRUE(length >= 64 * an + 64 && residue == expected)
+                        << an << " by " << bn << " limbs modulo 2^" << length << " - 1 on " << name_of(path);
+                }
                 // A block of zeros, as the exact divisions meet them.
                 std::vector<mp_limb_t> zeros(other, 0), r(an + other, 7);
                 ntt_mul_fixed(r.data(), fixed, zeros.data(), other);
