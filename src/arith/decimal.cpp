@@ -177,6 +177,13 @@ std::string decimal_string(const mpz_class& x, size_t split_digits)
     while ((most << levels) < bound)
         ++levels;
     std::size_t leaf = (bound + (std::size_t(1) << levels) - 1) >> levels;
+    // The width leaf 2^levels pads x with up to 2^levels - 1 zeros on top. A cut
+    // among them meets a run of zeros that no fraction decides, and the whole
+    // conversion would go by exact divisions: the zeros stay within the top leaf.
+    while (levels > 1 && (leaf << levels) - bound >= leaf) {
+        --levels;
+        leaf = (bound + (std::size_t(1) << levels) - 1) >> levels;
+    }
     // 10^(leaf 2^j) for j < levels, by squares, each on both cores, which the
     // conversion's top cut also has.
     std::vector<mpz_class> powers(levels);
