@@ -58,17 +58,22 @@ mp_bitcnt_t half_precision(mp_bitcnt_t k)
     return (k + 1) / 2 + guard_bits / 2;
 }
 
+// 2^L - 1.
+mpz_class mersenne(std::size_t L)
+{
+    mpz_class m = 1;
+    m <<= L;
+    return m - 1;
+}
+
 // x <- the integer of (-2^(L-1), 2^(L-1)) congruent to x modulo 2^L - 1, for
 // |x| < 2^L - 1.
 void centre_modulo(mpz_class& x, std::size_t L)
 {
-    mpz_class modulus = 1;
-    modulus <<= L;
-    modulus -= 1;
     if (sgn(x) < 0)
-        x += modulus;
+        x += mersenne(L);
     if (mpz_sizeinbase(x.get_mpz_t(), 2) >= L)
-        x -= modulus;
+        x -= mersenne(L);
 }
 
 // From vh, the reciprocal of d's top h = half_precision(k) bits, good to about h
@@ -330,11 +335,8 @@ high_product high_part(const ntt_fixed& f)
         std::size_t length = ntt_mul_fixed_cyclic(high.get_mpz_t(), f, block, len);
         mpz_t view;
         high -= mpz_class(mpz_roinit_n(view, low, static_cast<mp_size_t>(len)));
-        if (sgn(high) < 0) {
-            mpz_class modulus = 1;
-            modulus <<= length;
-            high += modulus - 1;
-        }
+        if (sgn(high) < 0)
+            high += mersenne(length);
         mp_bitcnt_t shift = 64 * static_cast<mp_bitcnt_t>(len);
         mpz_tdiv_r_2exp(rest.get_mpz_t(), high.get_mpz_t(), shift);
         mpz_tdiv_q_2exp(high.get_mpz_t(), high.get_mpz_t(), shift);
