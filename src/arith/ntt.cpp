@@ -717,6 +717,21 @@ plan cyclic_plan(u64 abits, u64 bbits, std::size_t bits)
     return s;
 }
 
+// r <- the sum of a cyclic product's n coefficients, which sum(rp, rn) carries
+// into rn limbs, folded modulo 2^length - 1; returns length.
+template <class carried_sum>
+std::size_t folded_sum(mpz_ptr r, std::size_t length, carried_sum&& sum)
+{
+    // Each coefficient is below p1 p2 < 2^98: the sum is below 2^(length + 98 - w).
+    std::size_t rn = length / 64 + 3;
+    mpz_class total;
+    sum(mpz_limbs_write(total.get_mpz_t(), static_cast<mp_size_t>(rn)), rn);
+    mpz_limbs_finish(total.get_mpz_t(), static_cast<mp_size_t>(rn));
+    fold_modulo(total.get_mpz_t(), length);
+    mpz_swap(r, total.get_mpz_t());
+    return length;
+}
+
 } // namespace
 
 std::size_t ntt_cyclic_length(std::size_t an, std::size_t bn, std::size_t bits)
@@ -729,16 +744,9 @@ std::size_t ntt_mul_cyclic(mpz_ptr r, mpz_srcptr a, mpz_srcptr b, std::size_t bi
     std::size_t an = mpz_size(a), bn = mpz_size(b);
     const mp_limb_t *ap = mpz_limbs_read(a), *bp = mpz_limbs_read(b);
     plan s = cyclic_plan(bit_length(ap, an), bit_length(bp, bn), bits);
-    std::size_t length = s.n * s.w;
-    // The sum of the n coefficients, each below p1 p2 < 2^98, is below 2^(length + 98 - w).
-    std::size_t rn = length / 64 + 3;
-    mpz_class sum;
-    multiply_planned(mpz_limbs_write(sum.get_mpz_t(), static_cast<mp_size_t>(rn)), rn, ap, an, bp, bn, s, s.n,
-                     kernels(path), threads);
-    mpz_limbs_finish(sum.get_mpz_t(), static_cast<mp_size_t>(rn));
-    fold_modulo(sum.get_mpz_t(), length);
-    mpz_swap(r, sum.get_mpz_t());
-    return length;
+    return folded_sum(r, s.n * s.w, [&](mp_limb_t* rp, std::size_t rn) {
+        multiply_planned(rp, rn, ap, an, bp, bn, s, s.n, kernels(path), threads);
+    });
 }
 
 void fold_modulo(mpz_ptr x, std::size_t bits)
@@ -1029,7 +1037,7 @@ namespace {
 
 ntt_fixed transform_fixed(const mp_limb_t* ap, std::size_t an, const plan& s, ntt_path path)
 {
-    ntt_fixed f{path, an, s.w, s.la, s.n, std::unique_ptr<double[]>(new double[2 * s.n]), s.cyclic};
+    ntt_fixed f{path, an, s.w, s.la, s.n, std::unique_ptr<double[]>(new double[2 * s.n])};
     advise_huge_pages(f.transforms.get(), 2 * s.n * sizeof(double));
     const ntt_kernels& k = kernels(path);
     std::vector<double> roots(layout_for(s.n).doubles);
@@ -1098,13 +1106,7 @@ std::size_t ntt_mul_fixed_cyclic(mpz_ptr r, const ntt_fixed& a, const mp_limb_t*
     double* x[2];
     ntt_prime primes[2];
     residues_fixed(k, a, bp, bn, lb, x, primes, space);
-    // As in ntt_mul_cyclic: the n coefficients' sum, then folded.
-    std::size_t rn = length / 64 + 3;
-    mpz_class sum;
-    recombine_whole(k, primes[0], primes[1], x[0], x[1], n, n, a.w, n,
-                    mpz_limbs_write(sum.get_mpz_t(), static_cast<mp_size_t>(rn)), rn);
-    mpz_limbs_finish(sum.get_mpz_t(), static_cast<mp_size_t>(rn));
-    fold_modulo(sum.get_mpz_t(), length);
-    mpz_swap(r, sum.get_mpz_t());
-    return length;
+    return folded_sum(r, length, [&](mp_limb_t* rp, std::size_t rn) {
+        recombine_whole(k, primes[0], primes[1], x[0], x[1], n, n, a.w, n, rp, rn);
+    });
 }

@@ -71,7 +71,6 @@ struct ntt_fixed {
     unsigned w;
     std::size_t pieces, n;
     std::unique_ptr<double[]> transforms; // both primes'
-    bool cyclic = false;                  // for ntt_mul_fixed_cyclic
 };
 
 // The transforms of {ap, an} (not all zeros) for products with up to other limbs.
