@@ -318,34 +318,62 @@ void recombine(const ntt_kernels& k, mp_limb_t* r, std::size_t o0, std::size_t o
     // column of base 2^w summed (on the vector paths, eight at a time), so that
     // the sum is carried one column at a time in a single word. The digits are
     // packed into two words, the low one stored at each step (at or past o1, into
-    // a sink). Every shift is of one word by less than 64 (w <= 48).
+    // a sink). Every shift is of one word by less than 64 (w <= 48). Where the
+    // kernels have vector carries and packing (a tenth of a product's time in
+    // this loop), the columns become digits first and most limbs are packed
+    // eight at a time.
     u64 tail[3];
     k.columns(x, y, n, i0, i1, w, prime1.p, tail);
     const u64 mask = (u64(1) << w) - 1;
-    u64 carry_w = 0, low = 0, high = 0;
+    u64 carry_w = 0, low = 0, high = 0, carried = 0;
     unsigned bits = static_cast<unsigned>(static_cast<u64>(i0) * w - 64 * static_cast<u64>(o0));
-    std::size_t o = o0;
+    std::size_t o = o0, i = i0;
     mp_limb_t sink;
-    for (std::size_t i = i0; i < i1; ++i) {
-        u64 column;
-        std::memcpy(&column, &y[i ? n - i : 0], sizeof column);
-        column += carry_w;
-        carry_w = column >> w;
-        u64 digit = column & mask;
-        low |= digit << bits;
-        high |= (digit >> 1) >> (63 - bits);
-        *(o < o1 ? r + o : &sink) = low;
-        bits += w;
-        bool full = bits >= 64;
-        low = full ? high : low;
-        high = full ? 0 : high;
-        o += full;
-        bits &= 63;
+    auto pack_to = [&](std::size_t end) {
+        for (; i < end; ++i) {
+            u64 column;
+            std::memcpy(&column, &y[i ? n - i : 0], sizeof column);
+            column += carry_w;
+            carry_w = column >> w;
+            u64 digit = column & mask;
+            low |= digit << bits;
+            high |= (digit >> 1) >> (63 - bits);
+            *(o < o1 ? r + o : &sink) = low;
+            bits += w;
+            bool full = bits >= 64;
+            low = full ? high : low;
+            high = full ? 0 : high;
+            o += full;
+            bits &= 63;
+        }
+    };
+    if (k.carries) {
+        // The carries first, all of them, and then whole limbs by the vector kernel:
+        // from the first that starts past column i0's first bit to the last that
+        // ends below column i1's, the digits before and after one at a time.
+        carried = k.carries(y, n, i0, i1, w, 0);
+        std::size_t qa = std::max<std::size_t>(1, static_cast<std::size_t>((static_cast<u64>(i0) * w + 63) / 64));
+        std::size_t qb = std::min(o1, static_cast<std::size_t>(static_cast<u64>(i1) * w / 64));
+        if (qa < qb) {
+            pack_to(static_cast<std::size_t>((64 * static_cast<u64>(qa) + w - 1) / w));
+            std::size_t q = k.pack(r, qa, qb, y, n, w);
+            if (q > qa) {
+                // On from the digit that holds limb q's first bit, with the limb it
+                // starts in as far as the digits before it filled it.
+                i = static_cast<std::size_t>(64 * static_cast<u64>(q) / w);
+                u64 start = static_cast<u64>(i) * w;
+                o = static_cast<std::size_t>(start / 64);
+                bits = static_cast<unsigned>(start % 64);
+                low = bits ? r[o] & ((u64(1) << bits) - 1) : 0;
+                high = 0;
+            }
+        }
     }
+    pack_to(i1);
     u128 packed = (static_cast<u128>(high) << 64) | low;
     // Above the last column: the carry, the parts still due in the next column,
     // and c_(i1-1)'s top part one column higher.
-    u128 above = static_cast<u128>(carry_w) + tail[0] + tail[1] + (static_cast<u128>(tail[2]) << w);
+    u128 above = static_cast<u128>(carry_w) + carried + tail[0] + tail[1] + (static_cast<u128>(tail[2]) << w);
     // What is left from limb o on: packed + above 2^bits, in three words.
     u64 lo = static_cast<u64>(above), hi = static_cast<u64>(above >> 64);
     u64 a0 = lo << bits, a1 = bits ? (lo >> (64 - bits)) | (hi << bits) : hi, a2 = bits ? hi >> (64 - bits) : 0;

@@ -110,6 +110,82 @@ struct avx512_lanes {
         return i;
     }
 
+    // The column sums of coefficients [i, i1) become digits by eights, from i >= 1
+    // (see carries_scalar): a sum is below 3 2^w, and its high part goes into the
+    // next lane's digit at once; a group where a digit then reaches 2^w is carried
+    // one column at a time. Returns where it stopped.
+    static std::size_t carries_vector(double* y, std::size_t n, std::size_t i, std::size_t i1, unsigned w,
+                                      std::uint64_t& carry)
+    {
+        const __m512i reverse = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m512i mask = _mm512_set1_epi64(static_cast<long long>((std::uint64_t(1) << w) - 1));
+        const __m128i by_w = _mm_cvtsi64_si128(w);
+        // Lane 7: the carry into the next group.
+        __m512i before = _mm512_set1_epi64(static_cast<long long>(carry));
+        for (; i + 8 <= i1; i += 8) {
+            double* at = y + (n - i - 7);
+            __m512i column = _mm512_permutexvar_epi64(reverse, _mm512_castpd_si512(_mm512_loadu_pd(at)));
+            __m512i high = _mm512_srl_epi64(column, by_w);
+            __m512i digit = _mm512_add_epi64(_mm512_and_si512(column, mask), _mm512_alignr_epi64(high, before, 7));
+            if (_mm512_cmpgt_epu64_mask(digit, mask)) {
+                std::uint64_t in = static_cast<std::uint64_t>(_mm_extract_epi64(_mm512_extracti64x2_epi64(before, 3), 1));
+                before = _mm512_set1_epi64(static_cast<long long>(ntt_avx512::carries_scalar(y, n, i, i + 8, w, in)));
+                continue;
+            }
+            _mm512_storeu_pd(at, _mm512_castsi512_pd(_mm512_permutexvar_epi64(reverse, digit)));
+            before = high;
+        }
+        carry = static_cast<std::uint64_t>(_mm_extract_epi64(_mm512_extracti64x2_epi64(before, 3), 1));
+        return i;
+    }
+
+    // Limbs from q by eights (see ntt_kernels::pack): for w >= 35 the bits of
+    // eight limbs lie in the sixteen digits from the one that holds the first
+    // limb's first bit, and each limb in three of them, taken by permutes. Stops
+    // where those sixteen would pass the start of y.
+    static std::size_t pack_vector(std::uint64_t* r, std::size_t q, std::size_t q1, const double* y, std::size_t n,
+                                   unsigned w)
+    {
+        if (w < 35)
+            return q;
+        const __m512i reverse = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m512i offsets = _mm512_set_epi64(448, 384, 320, 256, 192, 128, 64, 0);
+        const __m512i one = _mm512_set1_epi64(1), two = _mm512_set1_epi64(2);
+        const __m512i wv = _mm512_set1_epi64(w), w2 = _mm512_set1_epi64(2 * w);
+        const __m512d half = _mm512_set1_pd(0.5), inverse_w = _mm512_set1_pd(1.0 / w);
+        // Digit j holds limb q's first bit, s bits into it.
+        std::uint64_t bit = 64 * static_cast<std::uint64_t>(q);
+        std::size_t j = static_cast<std::size_t>(bit / w);
+        std::uint64_t s = bit % w;
+        const std::size_t step_j = 512 / w;
+        const std::uint64_t step_s = 512 % w;
+        for (; q + 8 <= q1 && j + 15 < n; q += 8) {
+            const double* at = y + (n - j);
+            __m512i lo = _mm512_permutexvar_epi64(reverse, _mm512_castpd_si512(_mm512_loadu_pd(at - 7)));
+            __m512i hi = _mm512_permutexvar_epi64(reverse, _mm512_castpd_si512(_mm512_loadu_pd(at - 15)));
+            // Each limb's first bit from digit j's: its digit (the floor of a quotient
+            // of small integers, the half keeping it off a whole number) and shift.
+            __m512i v = _mm512_add_epi64(_mm512_set1_epi64(static_cast<long long>(s)), offsets);
+            __m512i index = _mm512_cvttpd_epu64(_mm512_mul_pd(_mm512_add_pd(_mm512_cvtepu64_pd(v), half), inverse_w));
+            __m512i shift = _mm512_sub_epi64(v, _mm512_mullo_epi64(index, wv));
+            __m512i d0 = _mm512_permutex2var_epi64(lo, index, hi);
+            __m512i d1 = _mm512_permutex2var_epi64(lo, _mm512_add_epi64(index, one), hi);
+            __m512i d2 = _mm512_permutex2var_epi64(lo, _mm512_add_epi64(index, two), hi);
+            // A shift of 64 or more gives 0: the third digit may lie past the limb.
+            __m512i limb = _mm512_or_si512(_mm512_srlv_epi64(d0, shift),
+                                           _mm512_or_si512(_mm512_sllv_epi64(d1, _mm512_sub_epi64(wv, shift)),
+                                                           _mm512_sllv_epi64(d2, _mm512_sub_epi64(w2, shift))));
+            _mm512_storeu_si512(r + q, limb);
+            s += step_s;
+            j += step_j;
+            if (s >= w) {
+                s -= w;
+                ++j;
+            }
+        }
+        return q;
+    }
+
     static void transpose(V* v)
     {
         // Pairs within 128-bit lanes, then 128-bit lanes, then 256-bit halves.

@@ -67,6 +67,24 @@ inline void columns_scalar(const double* x, double* y, std::size_t n, std::size_
     }
 }
 
+// The column sums of coefficients [i0, i1) at y[at], at = (n - i) mod n, become
+// digits of base 2^w, carry going in; returns the carry out.
+inline std::uint64_t carries_scalar(double* y, std::size_t n, std::size_t i0, std::size_t i1, unsigned w,
+                                    std::uint64_t carry)
+{
+    const std::uint64_t mask = (std::uint64_t(1) << w) - 1;
+    for (std::size_t i = i0; i < i1; ++i) {
+        double* at = &y[i ? n - i : 0];
+        std::uint64_t column;
+        __builtin_memcpy(&column, at, sizeof column);
+        column += carry;
+        carry = column >> w;
+        column &= mask;
+        __builtin_memcpy(at, &column, sizeof column);
+    }
+    return carry;
+}
+
 template <class L>
 struct transforms {
     using V = typename L::V;
@@ -492,6 +510,35 @@ struct transforms {
     }
 };
 
+// The carries' kernel where L has a vector one, else null.
+template <class L>
+constexpr auto carries_of() -> decltype(ntt_kernels::carries)
+{
+    if constexpr (requires(double* y, std::uint64_t& c) { L::carries_vector(y, 1, 1, 1, 1u, c); }) {
+        return [](double* y, std::size_t n, std::size_t i0, std::size_t i1, unsigned w, std::uint64_t carry) {
+            std::size_t i = i0;
+            if (i == 0 && i < i1)
+                carry = carries_scalar(y, n, 0, ++i, w, carry);
+            i = L::carries_vector(y, n, i, i1, w, carry);
+            return carries_scalar(y, n, i, i1, w, carry);
+        };
+    } else {
+        return nullptr;
+    }
+}
+
+// The packing kernel where L has one, else null.
+template <class L>
+constexpr auto pack_of() -> decltype(ntt_kernels::pack)
+{
+    if constexpr (requires(std::uint64_t* r, const double* y) { L::pack_vector(r, 1, 1, y, 1, 1u); })
+        return [](std::uint64_t* r, std::size_t q0, std::size_t q1, const double* y, std::size_t n, unsigned w) {
+            return L::pack_vector(r, q0, q1, y, n, w);
+        };
+    else
+        return nullptr;
+}
+
 // The kernel table of this instruction set.
 template <class L>
 constexpr ntt_kernels kernels_of()
@@ -540,6 +587,8 @@ constexpr ntt_kernels kernels_of()
             tail[1] = parts.top;
             tail[2] = parts.top_next;
         },
+        carries_of<L>(),
+        pack_of<L>(),
     };
 }
 

@@ -65,6 +65,18 @@ struct ntt_kernels {
     // d2(c_(i1-2)) and d2(c_(i1-1)), the parts that fall above column i1 - 1.
     void (*columns)(const double* x, double* y, std::size_t n, std::size_t i0, std::size_t i1, unsigned w,
                     std::uint64_t p1, std::uint64_t tail[3]);
+    // Null where the recombination carries and packs the columns in one scalar
+    // pass. For i in [i0, i1), i0 < n, the column sums (below 2^62) at y[at], at =
+    // (n - i) mod n, become the digits of base 2^w that their carries leave, carry
+    // going into column i0; returns the carry out of column i1 - 1.
+    std::uint64_t (*carries)(double* y, std::size_t n, std::size_t i0, std::size_t i1, unsigned w,
+                             std::uint64_t carry);
+    // With digits d_j at y[n - j]: r[q] <- bits [64q, 64q + 64) of the sum of the
+    // d_j 2^(jw), for q from q0 on in whole groups of lanes while q < q1. The
+    // digits that reach these limbs are there, and j >= 1 for all of them.
+    // Returns where it stopped (q0 for a w it does not take).
+    std::size_t (*pack)(std::uint64_t* r, std::size_t q0, std::size_t q1, const double* y, std::size_t n,
+                        unsigned w);
 };
 
 // The kernels of each instruction set; the vector ones only run where the
