@@ -356,7 +356,7 @@ void recombine(const ntt_kernels& k, mp_limb_t* r, std::size_t o0, std::size_t o
         std::size_t qb = std::min(o1, static_cast<std::size_t>(static_cast<u64>(i1) * w / 64));
         if (qa < qb) {
             pack_to(static_cast<std::size_t>((64 * static_cast<u64>(qa) + w - 1) / w));
-            std::size_t q = k.pack(r, qa, qb, y, n, w);
+            std::size_t q = k.pack(r, qa, qb, y, n, i1, w);
             if (q > qa) {
                 // On from the digit that holds limb q's first bit, with the limb it
                 // starts in as far as the digits before it filled it.

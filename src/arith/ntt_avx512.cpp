@@ -142,9 +142,10 @@ struct avx512_lanes {
     // Limbs from q by eights (see ntt_kernels::pack): for w >= 35 the bits of
     // eight limbs lie in the sixteen digits from the one that holds the first
     // limb's first bit, and each limb in three of them, taken by permutes. Stops
-    // where those sixteen would pass the start of y.
+    // where those sixteen would pass the digits (the other thread may be writing
+    // what follows them).
     static std::size_t pack_vector(std::uint64_t* r, std::size_t q, std::size_t q1, const double* y, std::size_t n,
-                                   unsigned w)
+                                   std::size_t end, unsigned w)
     {
         if (w < 35)
             return q;
@@ -159,7 +160,7 @@ struct avx512_lanes {
         std::uint64_t s = bit % w;
         const std::size_t step_j = 512 / w;
         const std::uint64_t step_s = 512 % w;
-        for (; q + 8 <= q1 && j + 15 < n; q += 8) {
+        for (; q + 8 <= q1 && j + 16 <= end; q += 8) {
             const double* at = y + (n - j);
             __m512i lo = _mm512_permutexvar_epi64(reverse, _mm512_castpd_si512(_mm512_loadu_pd(at - 7)));
             __m512i hi = _mm512_permutexvar_epi64(reverse, _mm512_castpd_si512(_mm512_loadu_pd(at - 15)));

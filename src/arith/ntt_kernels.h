@@ -531,10 +531,9 @@ constexpr auto carries_of() -> decltype(ntt_kernels::carries)
 template <class L>
 constexpr auto pack_of() -> decltype(ntt_kernels::pack)
 {
-    if constexpr (requires(std::uint64_t* r, const double* y) { L::pack_vector(r, 1, 1, y, 1, 1u); })
-        return [](std::uint64_t* r, std::size_t q0, std::size_t q1, const double* y, std::size_t n, unsigned w) {
-            return L::pack_vector(r, q0, q1, y, n, w);
-        };
+    if constexpr (requires(std::uint64_t* r, const double* y) { L::pack_vector(r, 1, 1, y, 1, 1, 1u); })
+        return [](std::uint64_t* r, std::size_t q0, std::size_t q1, const double* y, std::size_t n, std::size_t end,
+                  unsigned w) { return L::pack_vector(r, q0, q1, y, n, end, w); };
     else
         return nullptr;
 }

@@ -71,12 +71,12 @@ struct ntt_kernels {
     // going into column i0; returns the carry out of column i1 - 1.
     std::uint64_t (*carries)(double* y, std::size_t n, std::size_t i0, std::size_t i1, unsigned w,
                              std::uint64_t carry);
-    // With digits d_j at y[n - j]: r[q] <- bits [64q, 64q + 64) of the sum of the
-    // d_j 2^(jw), for q from q0 on in whole groups of lanes while q < q1. The
-    // digits that reach these limbs are there, and j >= 1 for all of them.
-    // Returns where it stopped (q0 for a w it does not take).
+    // With digits d_j at y[n - j] for j in [1, end): r[q] <- bits [64q, 64q + 64)
+    // of the sum of the d_j 2^(jw), for q from q0 on in whole groups of lanes,
+    // while q < q1 and it reads no digit from end on (the limbs before q1 lie
+    // within the digits). Returns where it stopped (q0 for a w it does not take).
     std::size_t (*pack)(std::uint64_t* r, std::size_t q0, std::size_t q1, const double* y, std::size_t n,
-                        unsigned w);
+                        std::size_t end, unsigned w);
 };
 
 // The kernels of each instruction set; the vector ones only run where the
