@@ -1,8 +1,10 @@
 #include "arith/ntt.h"
 #include "arith/ntt_table.h"
 
+#include <gmpxx.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -101,6 +103,61 @@ TEST(Kernels, ColumnsSumTheCoefficientsParts)
                     EXPECT_TRUE(tail[0] == tail_expected[0] && tail[1] == tail_expected[1] &&
                                 tail[2] == tail_expected[2])
                         << name << ": tail of [" << i0 << ", " << i1 << "), w " << w;
+                }
+            }
+}
+
+TEST(Kernels, CarriesAndPackingGiveTheColumnsDigitsAndLimbs)
+{
+    std::mt19937_64 rng(7);
+    const std::size_t n = 600;
+    // Column sums at random below 3 2^w, or all 2^w - 1 with a carry coming in (each
+    // digit then carries on); ranges from 0, inside a group of eight, and long;
+    // widths on both sides of 35, from which the limbs are packed on vector lanes.
+    for (bool ones : {false, true})
+        for (unsigned w : {30u, 35u, 41u, 48u})
+            for (auto [i0, i1] : {std::pair<std::size_t, std::size_t>{0, 590}, {3, 11}, {37, 401}}) {
+                const u64 mask = (u64(1) << w) - 1, carry_in = 2;
+                std::vector<double> y(n);
+                for (std::size_t j = 0; j < n; ++j) {
+                    u64 column = ones ? mask : rng() % (3 * (mask + 1));
+                    std::memcpy(&y[j], &column, sizeof column);
+                }
+                // The digits one column at a time, and their sum as an integer.
+                std::vector<u64> digits(i1 - i0);
+                u64 carry = carry_in;
+                mpz_class sum;
+                for (std::size_t i = i0; i < i1; ++i) {
+                    u64 column;
+                    std::memcpy(&column, &y[i ? n - i : 0], sizeof column);
+                    digits[i - i0] = (column + carry) & mask;
+                    carry = (column + carry) >> w;
+                    sum += mpz_class(static_cast<unsigned long>(digits[i - i0])) << static_cast<mp_bitcnt_t>(i * w);
+                }
+                for (const auto& [name, k] : runnable_kernels()) {
+                    if (!k->carries)
+                        continue;
+                    std::vector<double> out = y;
+                    EXPECT_EQ(k->carries(out.data(), n, i0, i1, w, carry_in), carry) << name << ", w " << w;
+                    for (std::size_t i = i0; i < i1; ++i) {
+                        u64 got;
+                        std::memcpy(&got, &out[i ? n - i : 0], sizeof got);
+                        ASSERT_EQ(got, digits[i - i0]) << name << ": digit " << i << ", w " << w;
+                    }
+                    // Every limb that lies within the digits, from the first past limb 0.
+                    std::size_t q0 = std::max<std::size_t>(1, (i0 * w + 63) / 64), q1 = i1 * w / 64;
+                    if (q0 >= q1)
+                        continue;
+                    std::vector<u64> r(q1 + 8, 0x5a5a5a5a5a5a5a5a);
+                    std::size_t q = k->pack(r.data(), q0, q1, out.data(), n, i1, w);
+                    // It stops short of the end by less than a group and its sixteen digits.
+                    EXPECT_TRUE(w < 35 ? q == q0 : q >= q0 && q <= q1 && q + 24 >= q1)
+                        << name << ": stopped at " << q << " of [" << q0 << ", " << q1 << ")";
+                    for (std::size_t l = q0; l < q; ++l)
+                        ASSERT_EQ(r[l], mpz_getlimbn(sum.get_mpz_t(), static_cast<mp_size_t>(l)))
+                            << name << ": limb " << l << ", w " << w;
+                    EXPECT_TRUE(r[q] == 0x5a5a5a5a5a5a5a5a && r[q0 - 1] == 0x5a5a5a5a5a5a5a5a)
+                        << name << ": limbs written outside [" << q0 << ", " << q << ")";
                 }
             }
 }
