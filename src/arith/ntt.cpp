@@ -347,7 +347,7 @@ void recombine(const ntt_kernels& k, mp_limb_t* r, std::size_t o0, std::size_t o
             bits &= 63;
         }
     };
-    if (k.carries) {
+    if (k.carries && k.pack) {
         // The carries first, all of them, and then whole limbs by the vector kernel:
         // from the first that starts past column i0's first bit to the last that
         // ends below column i1's, the digits before and after one at a time.

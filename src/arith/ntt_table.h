@@ -74,7 +74,8 @@ struct ntt_kernels {
     // With digits d_j at y[n - j] for j in [1, end): r[q] <- bits [64q, 64q + 64)
     // of the sum of the d_j 2^(jw), for q from q0 on in whole groups of lanes,
     // while q < q1 and it reads no digit from end on (the limbs before q1 lie
-    // within the digits). Returns where it stopped (q0 for a w it does not take).
+    // within the digits). Returns where it stopped (q0 for a w it does not take);
+    // null where carries is, and the recombination takes both or neither.
     std::size_t (*pack)(std::uint64_t* r, std::size_t q0, std::size_t q1, const double* y, std::size_t n,
                         std::size_t end, unsigned w);
 };
