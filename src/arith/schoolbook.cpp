@@ -16,8 +16,9 @@ using u64 = std::uint64_t;
 
 constexpr u64 digit_mask = (u64(1) << 52) - 1;
 
-// Each sweep makes this many columns of the product, one vector.
-constexpr std::size_t sweep = 8;
+// Each sweep makes this many columns of the product, two vectors: each digit
+// of a, once broadcast, serves both.
+constexpr std::size_t sweep = 16;
 
 // Sixteen 52-bit digits from the thirteen limbs at p, of which the first
 // eight digits lie in limbs 0 to 6 and the last eight in limbs 6 to 12.
@@ -41,45 +42,47 @@ inline void sixteen_digits(u64* d, const mp_limb_t* p)
     }
 }
 
-// The columns [c, c + 8) of a * b: the sum of the low halves of a[i] b[j] at
+// The columns [c, c + 16) of a * b: the sum of the low halves of a[i] b[j] at
 // i + j and of the high halves at i + j + 1. high_in holds the previous
-// sweep's high halves, replaced by this sweep's. shifted[s] holds b moved up
-// by s + 8 digits, so that every load is aligned.
+// sweep's high halves of its last eight columns, replaced by this sweep's.
+// shifted[s] holds b moved up by s + 16 digits, so that every load is aligned.
 inline void sweep_columns(u64* out, std::size_t c, const u64* a, std::size_t na, const u64* const shifted[8],
                           std::size_t nb, __m512i& high_in)
 {
     const __m512i zero = _mm512_setzero_si512();
-    // Four sets of sums, one for each of four rows in turn, so that no
-    // multiply-add waits on the one before.
-    __m512i lo0 = zero, lo1 = zero, lo2 = zero, lo3 = zero, hi0 = zero, hi1 = zero, hi2 = zero, hi3 = zero;
+    // Sums for four rows in turn and both vectors of columns: sixteen chains,
+    // so that no multiply-add waits on the one before.
+    __m512i lo[4][2] = {{zero, zero}, {zero, zero}, {zero, zero}, {zero, zero}},
+            hi[4][2] = {{zero, zero}, {zero, zero}, {zero, zero}, {zero, zero}};
     std::size_t i = c + 1 > nb ? c + 1 - nb : 0, end = std::min(na, c + sweep);
-    // Row i's window starts at b[c - i]; c + 8 > i, so the offset is never negative.
-    auto window = [&](std::size_t row) {
-        return _mm512_load_si512(shifted[row & 7] + (c + sweep + (row & 7) - row));
+    // Row i's windows start at b[c - i]; c + 16 > i, so the offset is never negative.
+    auto window = [&](std::size_t row, int v) {
+        return _mm512_load_si512(shifted[row & 7] + (c + sweep + (row & 7) - row) + 8 * v);
     };
     auto digit = [&](std::size_t row) { return _mm512_set1_epi64(static_cast<long long>(a[row])); };
+    auto add_row = [&](int set, std::size_t row) {
+        const __m512i x = digit(row), u0 = window(row, 0), u1 = window(row, 1);
+        lo[set][0] = _mm512_madd52lo_epu64(lo[set][0], x, u0);
+        hi[set][0] = _mm512_madd52hi_epu64(hi[set][0], x, u0);
+        lo[set][1] = _mm512_madd52lo_epu64(lo[set][1], x, u1);
+        hi[set][1] = _mm512_madd52hi_epu64(hi[set][1], x, u1);
+    };
     for (; i + 3 < end; i += 4) {
-        const __m512i x0 = digit(i), x1 = digit(i + 1), x2 = digit(i + 2), x3 = digit(i + 3);
-        const __m512i u0 = window(i), u1 = window(i + 1), u2 = window(i + 2), u3 = window(i + 3);
-        lo0 = _mm512_madd52lo_epu64(lo0, x0, u0);
-        hi0 = _mm512_madd52hi_epu64(hi0, x0, u0);
-        lo1 = _mm512_madd52lo_epu64(lo1, x1, u1);
-        hi1 = _mm512_madd52hi_epu64(hi1, x1, u1);
-        lo2 = _mm512_madd52lo_epu64(lo2, x2, u2);
-        hi2 = _mm512_madd52hi_epu64(hi2, x2, u2);
-        lo3 = _mm512_madd52lo_epu64(lo3, x3, u3);
-        hi3 = _mm512_madd52hi_epu64(hi3, x3, u3);
+        add_row(0, i);
+        add_row(1, i + 1);
+        add_row(2, i + 2);
+        add_row(3, i + 3);
     }
-    for (; i < end; ++i) {
-        const __m512i x = digit(i), u = window(i);
-        lo0 = _mm512_madd52lo_epu64(lo0, x, u);
-        hi0 = _mm512_madd52hi_epu64(hi0, x, u);
-    }
-    const __m512i lo = _mm512_add_epi64(_mm512_add_epi64(lo0, lo1), _mm512_add_epi64(lo2, lo3));
-    const __m512i hi = _mm512_add_epi64(_mm512_add_epi64(hi0, hi1), _mm512_add_epi64(hi2, hi3));
+    for (; i < end; ++i)
+        add_row(0, i);
+    auto sum = [](__m512i (&v)[4][2], int k) {
+        return _mm512_add_epi64(_mm512_add_epi64(v[0][k], v[1][k]), _mm512_add_epi64(v[2][k], v[3][k]));
+    };
+    const __m512i lo0 = sum(lo, 0), lo1 = sum(lo, 1), hi0 = sum(hi, 0), hi1 = sum(hi, 1);
     // Column t takes the high halves of column t - 1.
-    _mm512_storeu_si512(out + c, _mm512_add_epi64(lo, _mm512_alignr_epi64(hi, high_in, 7)));
-    high_in = hi;
+    _mm512_storeu_si512(out + c, _mm512_add_epi64(lo0, _mm512_alignr_epi64(hi0, high_in, 7)));
+    _mm512_storeu_si512(out + c + 8, _mm512_add_epi64(lo1, _mm512_alignr_epi64(hi1, hi0, 7)));
+    high_in = hi1;
 }
 
 // Carries through the columns out[0..count), count a multiple of 16, and
@@ -136,7 +139,7 @@ schoolbook_factor schoolbook_prepare(const mp_limb_t* bp, std::size_t bn)
     schoolbook_factor f;
     f.limbs = bn;
     f.digits = schoolbook_digit_count(bn);
-    // Each shifted copy: 8 zeros, up to 7 more, b, and zeros past the last
+    // Each shifted copy: a sweep of zeros, up to 7 more, b, and zeros past the last
     // window; a multiple of 8 digits, so that all copies stay aligned.
     f.stride = (2 * sweep + 8 + f.digits + 7) / 8 * 8;
     f.copies.reset(static_cast<u64*>(std::aligned_alloc(64, 8 * f.stride * sizeof(u64))));
