@@ -29,13 +29,13 @@ ntt_path best_path()
     return best;
 }
 
-// Whether the schoolbook beats GMP at an by bn limbs, an >= bn (AMD EPYC: 1.1x
-// at 32 by 32 limbs, 1.35x at 40 by 40, 1.5-1.75x from 48 by 48 to 300 by 300;
-// 1.2x at 40 by 20, 1.3x at 64 by 16).
+// Whether the schoolbook beats GMP at an by bn limbs, an >= bn (Zen 5, best of
+// 25: 1.0x at 20 by 20 limbs, 1.4x at 24 by 24 and 32 by 32, 1.5-2.5x from 40 by
+// 40 to 250 by 250; 1.3x at 32 by 16, 1.4x at 48 by 12, 0.85x at 24 by 12).
 bool schoolbook_wins(std::size_t an, std::size_t bn)
 {
     return schoolbook_supported() && bn < schoolbook_limit &&
-           (bn >= 32 || (bn >= 20 && an >= 2 * bn) || (bn >= 16 && an >= 4 * bn));
+           (bn >= 24 || (bn >= 16 && an >= 2 * bn) || (bn >= 12 && an >= 4 * bn));
 }
 
 // r <- x * y by product({rp, xn + yn}, {xp, xn}, {yp, yn}), a product of limbs

@@ -134,57 +134,96 @@ void schoolbook_factor::release::operator()(std::uint64_t* p) const
     std::free(p);
 }
 
+namespace {
+
+// Each shifted copy: a sweep of zeros, up to 7 more, b, and zeros past the last
+// window; a multiple of 8 digits, so that all copies stay aligned.
+std::size_t copy_stride(std::size_t digits)
+{
+    return (2 * sweep + 8 + digits + 7) / 8 * 8;
+}
+
+// The eight shifted copies of {bp, bn}'s digits at copies, stride apart.
+void fill_copies(u64* copies, std::size_t stride, const mp_limb_t* bp, std::size_t bn)
+{
+    // Zeros first, by whole vectors: memset's short runs became `rep stos`,
+    // whose start cost most of a small product's time.
+    const __m512i zero = _mm512_setzero_si512();
+    for (std::size_t i = 0; i < 8 * stride; i += 8)
+        _mm512_store_si512(copies + i, zero);
+    std::size_t nb = schoolbook_digit_count(bn);
+    schoolbook_digits(copies + sweep, bp, bn);
+    for (std::size_t s = 1; s < 8; ++s)
+        std::memcpy(copies + s * stride + sweep + s, copies + sweep, nb * sizeof(u64));
+}
+
+// The columns of a product of a's an limbs, cut to rn limbs, and the room for a's
+// digits before them.
+struct product_room {
+    std::size_t an, na, a_room, columns;
+    product_room(std::size_t rn, std::size_t an_, std::size_t nb)
+    {
+        // The low rn limbs take the low rn limbs of each operand, and the columns
+        // up to their last digit: carries only go up.
+        an = std::min(an_, rn);
+        na = schoolbook_digit_count(an);
+        columns = (std::min(na + nb, schoolbook_digit_count(rn)) + 15) / 16 * 16;
+        a_room = (na + 7) / 8 * 8;
+    }
+    std::size_t words() const { return a_room + columns; }
+};
+
+// schoolbook_mul_fixed with b's copies given, in room's words at work.
+void multiply_copies(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, const product_room& room, const u64* copies,
+                     std::size_t stride, std::size_t b_limbs, u64* work)
+{
+    std::size_t nb = schoolbook_digit_count(b_limbs);
+    u64* a = work;
+    u64* out = a + room.a_room;
+    schoolbook_digits(a, ap, room.an);
+    const u64* shifted[8];
+    for (std::size_t s = 0; s < 8; ++s)
+        shifted[s] = copies + s * stride;
+    __m512i high = _mm512_setzero_si512();
+    for (std::size_t c = 0; c < room.columns; c += sweep)
+        sweep_columns(out, c, a, room.na, shifted, nb, high);
+    carry_and_pack(out, room.columns);
+    std::size_t whole = std::min(rn, room.an + b_limbs);
+    std::memcpy(rp, out, whole * sizeof(mp_limb_t));
+    std::fill(rp + whole, rp + rn, 0);
+}
+
+u64* aligned_words(std::size_t count)
+{
+    auto* p = static_cast<u64*>(std::aligned_alloc(64, count * sizeof(u64)));
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+
+// Products whose copies and room fit in this many words take them on the stack:
+// below some 50 limbs the heap's blocks cost as much as the product.
+constexpr std::size_t stack_words = 2048;
+
+} // namespace
+
 schoolbook_factor schoolbook_prepare(const mp_limb_t* bp, std::size_t bn)
 {
     schoolbook_factor f;
     f.limbs = bn;
     f.digits = schoolbook_digit_count(bn);
-    // Each shifted copy: a sweep of zeros, up to 7 more, b, and zeros past the last
-    // window; a multiple of 8 digits, so that all copies stay aligned.
-    f.stride = (2 * sweep + 8 + f.digits + 7) / 8 * 8;
-    f.copies.reset(static_cast<u64*>(std::aligned_alloc(64, 8 * f.stride * sizeof(u64))));
-    if (!f.copies)
-        throw std::bad_alloc();
-    u64* copies = f.copies.get();
-    std::size_t nb = f.digits;
-    schoolbook_digits(copies + sweep, bp, bn);
-    for (std::size_t s = 0; s < 8; ++s) {
-        u64* copy = copies + s * f.stride;
-        std::memset(copy, 0, (sweep + s) * sizeof(u64));
-        if (s > 0)
-            std::memcpy(copy + sweep + s, copies + sweep, nb * sizeof(u64));
-        std::memset(copy + sweep + s + nb, 0, (f.stride - sweep - s - nb) * sizeof(u64));
-    }
+    f.stride = copy_stride(f.digits);
+    f.copies.reset(aligned_words(8 * f.stride));
+    fill_copies(f.copies.get(), f.stride, bp, bn);
     return f;
 }
 
 void schoolbook_mul_fixed(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, std::size_t an,
                           const schoolbook_factor& b)
 {
-    // The low rn limbs take the low rn limbs of each operand, and the columns
-    // up to their last digit: carries only go up.
-    an = std::min(an, rn);
-    std::size_t na = schoolbook_digit_count(an), nb = b.digits;
-    std::size_t columns = std::min(na + nb, schoolbook_digit_count(rn));
-    columns = (columns + 15) / 16 * 16;
-    std::size_t a_room = (na + 7) / 8 * 8;
-    std::unique_ptr<u64, schoolbook_factor::release> room(
-        static_cast<u64*>(std::aligned_alloc(64, (a_room + columns) * sizeof(u64))));
-    if (!room)
-        throw std::bad_alloc();
-    u64* a = room.get();
-    u64* out = a + a_room;
-    schoolbook_digits(a, ap, an);
-    const u64* shifted[8];
-    for (std::size_t s = 0; s < 8; ++s)
-        shifted[s] = b.copies.get() + s * b.stride;
-    __m512i high = _mm512_setzero_si512();
-    for (std::size_t c = 0; c < columns; c += sweep)
-        sweep_columns(out, c, a, na, shifted, nb, high);
-    carry_and_pack(out, columns);
-    std::size_t whole = std::min(rn, an + b.limbs);
-    std::memcpy(rp, out, whole * sizeof(mp_limb_t));
-    std::fill(rp + whole, rp + rn, 0);
+    product_room room(rn, an, b.digits);
+    std::unique_ptr<u64, schoolbook_factor::release> work(aligned_words(room.words()));
+    multiply_copies(rp, rn, ap, room, b.copies.get(), b.stride, b.limbs, work.get());
 }
 
 void schoolbook_mul_low(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp,
@@ -196,7 +235,15 @@ void schoolbook_mul_low(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, std:
         std::swap(ap, bp);
         std::swap(an, bn);
     }
-    schoolbook_mul_fixed(rp, rn, ap, an, schoolbook_prepare(bp, bn));
+    std::size_t stride = copy_stride(schoolbook_digit_count(bn));
+    product_room room(rn, an, schoolbook_digit_count(bn));
+    if (8 * stride + room.words() > stack_words) {
+        schoolbook_mul_fixed(rp, rn, ap, an, schoolbook_prepare(bp, bn));
+        return;
+    }
+    alignas(64) u64 words[stack_words];
+    fill_copies(words, stride, bp, bn);
+    multiply_copies(rp, rn, ap, room, words, stride, bn, words + 8 * stride);
 }
 
 void schoolbook_mul(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn)
