@@ -201,8 +201,9 @@ u64* aligned_words(std::size_t count)
     return p;
 }
 
-// Products whose copies and room fit in this many words take them on the stack:
-// below some 50 limbs the heap's blocks cost as much as the product.
+// Products whose copies (if made for them) and room fit in this many words take
+// them on the stack: below some 50 limbs the heap's blocks cost as much as the
+// product.
 constexpr std::size_t stack_words = 2048;
 
 } // namespace
@@ -222,6 +223,11 @@ void schoolbook_mul_fixed(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, st
                           const schoolbook_factor& b)
 {
     product_room room(rn, an, b.digits);
+    if (room.words() <= stack_words) {
+        alignas(64) u64 words[stack_words];
+        multiply_copies(rp, rn, ap, room, b.copies.get(), b.stride, b.limbs, words);
+        return;
+    }
     std::unique_ptr<u64, schoolbook_factor::release> work(aligned_words(room.words()));
     multiply_copies(rp, rn, ap, room, b.copies.get(), b.stride, b.limbs, work.get());
 }
