@@ -161,11 +161,11 @@ void fill_copies(u64* copies, std::size_t stride, const mp_limb_t* bp, std::size
 // digits before them.
 struct product_room {
     std::size_t an, na, a_room, columns;
-    product_room(std::size_t rn, std::size_t an_, std::size_t nb)
+    product_room(std::size_t rn, std::size_t a_limbs, std::size_t nb)
     {
         // The low rn limbs take the low rn limbs of each operand, and the columns
         // up to their last digit: carries only go up.
-        an = std::min(an_, rn);
+        an = std::min(a_limbs, rn);
         na = schoolbook_digit_count(an);
         columns = (std::min(na + nb, schoolbook_digit_count(rn)) + 15) / 16 * 16;
         a_room = (na + 7) / 8 * 8;
