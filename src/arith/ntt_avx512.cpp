@@ -122,20 +122,23 @@ struct avx512_lanes {
         const __m128i by_w = _mm_cvtsi64_si128(w);
         // Lane 7: the carry into the next group.
         __m512i before = _mm512_set1_epi64(static_cast<long long>(carry));
+        auto lane7 = [](__m512i v) {
+            return static_cast<std::uint64_t>(_mm_extract_epi64(_mm512_extracti64x2_epi64(v, 3), 1));
+        };
         for (; i + 8 <= i1; i += 8) {
             double* at = y + (n - i - 7);
             __m512i column = _mm512_permutexvar_epi64(reverse, _mm512_castpd_si512(_mm512_loadu_pd(at)));
             __m512i high = _mm512_srl_epi64(column, by_w);
             __m512i digit = _mm512_add_epi64(_mm512_and_si512(column, mask), _mm512_alignr_epi64(high, before, 7));
             if (_mm512_cmpgt_epu64_mask(digit, mask)) {
-                std::uint64_t in = static_cast<std::uint64_t>(_mm_extract_epi64(_mm512_extracti64x2_epi64(before, 3), 1));
-                before = _mm512_set1_epi64(static_cast<long long>(ntt_avx512::carries_scalar(y, n, i, i + 8, w, in)));
+                std::uint64_t out = ntt_avx512::carries_scalar(y, n, i, i + 8, w, lane7(before));
+                before = _mm512_set1_epi64(static_cast<long long>(out));
                 continue;
             }
             _mm512_storeu_pd(at, _mm512_castsi512_pd(_mm512_permutexvar_epi64(reverse, digit)));
             before = high;
         }
-        carry = static_cast<std::uint64_t>(_mm_extract_epi64(_mm512_extracti64x2_epi64(before, 3), 1));
+        carry = lane7(before);
         return i;
     }
 

@@ -157,11 +157,11 @@ void fill_copies(u64* copies, std::size_t stride, const mp_limb_t* bp, std::size
         std::memcpy(copies + s * stride + sweep + s, copies + sweep, nb * sizeof(u64));
 }
 
-// The columns of a product of a's an limbs, cut to rn limbs, and the room for a's
-// digits before them.
+// The columns of a product of a's an limbs by b's nb digits, cut to rn limbs, and
+// the room for a's digits before them.
 struct product_room {
-    std::size_t an, na, a_room, columns;
-    product_room(std::size_t rn, std::size_t a_limbs, std::size_t nb)
+    std::size_t an, na, nb, a_room, columns;
+    product_room(std::size_t rn, std::size_t a_limbs, std::size_t b_digits) : nb(b_digits)
     {
         // The low rn limbs take the low rn limbs of each operand, and the columns
         // up to their last digit: carries only go up.
@@ -177,7 +177,6 @@ struct product_room {
 void multiply_copies(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, const product_room& room, const u64* copies,
                      std::size_t stride, std::size_t b_limbs, u64* work)
 {
-    std::size_t nb = schoolbook_digit_count(b_limbs);
     u64* a = work;
     u64* out = a + room.a_room;
     schoolbook_digits(a, ap, room.an);
@@ -186,7 +185,7 @@ void multiply_copies(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, const p
         shifted[s] = copies + s * stride;
     __m512i high = _mm512_setzero_si512();
     for (std::size_t c = 0; c < room.columns; c += sweep)
-        sweep_columns(out, c, a, room.na, shifted, nb, high);
+        sweep_columns(out, c, a, room.na, shifted, room.nb, high);
     carry_and_pack(out, room.columns);
     std::size_t whole = std::min(rn, room.an + b_limbs);
     std::memcpy(rp, out, whole * sizeof(mp_limb_t));
@@ -223,13 +222,10 @@ void schoolbook_mul_fixed(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, st
                           const schoolbook_factor& b)
 {
     product_room room(rn, an, b.digits);
-    if (room.words() <= stack_words) {
-        alignas(64) u64 words[stack_words];
-        multiply_copies(rp, rn, ap, room, b.copies.get(), b.stride, b.limbs, words);
-        return;
-    }
-    std::unique_ptr<u64, schoolbook_factor::release> work(aligned_words(room.words()));
-    multiply_copies(rp, rn, ap, room, b.copies.get(), b.stride, b.limbs, work.get());
+    alignas(64) u64 words[stack_words];
+    std::unique_ptr<u64, schoolbook_factor::release> heap(room.words() > stack_words ? aligned_words(room.words())
+                                                                                      : nullptr);
+    multiply_copies(rp, rn, ap, room, b.copies.get(), b.stride, b.limbs, heap ? heap.get() : words);
 }
 
 void schoolbook_mul_low(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp,
@@ -241,8 +237,8 @@ void schoolbook_mul_low(mp_limb_t* rp, std::size_t rn, const mp_limb_t* ap, std:
         std::swap(ap, bp);
         std::swap(an, bn);
     }
-    std::size_t stride = copy_stride(schoolbook_digit_count(bn));
     product_room room(rn, an, schoolbook_digit_count(bn));
+    std::size_t stride = copy_stride(room.nb);
     if (8 * stride + room.words() > stack_words) {
         schoolbook_mul_fixed(rp, rn, ap, an, schoolbook_prepare(bp, bn));
         return;
