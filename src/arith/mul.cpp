@@ -80,9 +80,7 @@ bool schoolbook_supported()
 
 void multiply_limbs(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn)
 {
-    if (bn >= transform_from(best_path()))
-        ntt_mul(rp, ap, an, bp, bn, best_path(), 1);
-    else if (schoolbook_wins(an, bn))
+    if (schoolbook_wins(an, bn))
         schoolbook_mul(rp, ap, an, bp, bn);
     else
         mpn_mul(rp, ap, static_cast<mp_size_t>(an), bp, static_cast<mp_size_t>(bn));

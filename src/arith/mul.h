@@ -21,9 +21,9 @@ std::size_t transform_threshold();
 // product, no bound.
 std::size_t transform_cap(std::size_t limbs);
 
-// {rp, an + bn} <- {ap, an} * {bp, bn}, an >= bn >= 1, on one thread: GMP's
-// product, the schoolbook on vector multiply-adds or the transforms, whichever is
-// fastest at these sizes. rp overlaps neither operand.
+// {rp, an + bn} <- {ap, an} * {bp, bn}, an >= bn >= 1, for operands below the
+// transforms' sizes: GMP's product or the schoolbook on vector multiply-adds,
+// whichever is faster at these sizes. rp overlaps neither operand.
 void multiply_limbs(mp_limb_t* rp, const mp_limb_t* ap, std::size_t an, const mp_limb_t* bp, std::size_t bn);
 
 // r <- x * y; r may be x or y. With threads = 2 a large product uses both cores.

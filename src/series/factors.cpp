@@ -250,9 +250,8 @@ void multiply_into(factor_list& x, const factor_list& y)
 namespace {
 
 // {rp, returned size} <- the product of the n > 0 nonzero words w, with rp and tp
-// (scratch) of n limbs each: a balanced tree of products of limbs, which
-// allocates nothing below the transforms' sizes (the leaves' lists are made by
-// the hundred thousand; the merges' common factors reach thousands of limbs).
+// (scratch) of n limbs each: a balanced tree on GMP's low-level products, which
+// allocates nothing (the leaves' lists are made by the hundred thousand).
 std::size_t product_of_words(mp_limb_t* rp, mp_limb_t* tp, const uint64_t* w, std::size_t n)
 {
     if (n <= 8) {
@@ -290,7 +289,7 @@ mpz_class product(const factor_list& x)
             twos = pp.exponent;
         } else if (pp.exponent > 8) {
             mpz_ui_pow_ui(power.get_mpz_t(), pp.prime, pp.exponent);
-            multiply(powers, powers, power);
+            powers *= power;
         } else {
             for (uint32_t e = 0; e < pp.exponent; ++e) {
                 if ((word * pp.prime) >> 64) {
@@ -308,7 +307,7 @@ mpz_class product(const factor_list& x)
     std::size_t rn = product_of_words(rp, scratch.data(), words.data(), words.size());
     mpz_limbs_finish(r.get_mpz_t(), static_cast<mp_size_t>(rn));
     if (powers != 1)
-        multiply(r, r, powers);
+        r *= powers;
     return r << twos;
 }
 
